@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,10 +43,12 @@ struct TBrush {
 
 class TBitmap;
 class TJPEGImage;
+class TTextFont;
 
 class TCanvas {
  public:
-  explicit TCanvas(TBitmap& surface) : surface_(surface) {}
+  explicit TCanvas(TBitmap& surface);
+  ~TCanvas();
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
@@ -52,7 +56,9 @@ class TCanvas {
   TBrush Brush;
 
   // Draws a Shift-JIS byte string in Font with the top-left of its character cells at (X, Y);
-  // one line, clipped to the surface. With a clear brush only the glyphs are drawn.
+  // one line, clipped to the surface. With a clear brush only the glyphs are drawn, blended
+  // into what is there. Bytes that are not valid Shift-JIS show as a replacement mark. Never
+  // raises for lack of fonts: without one, nothing is drawn (and stderr gets one warning).
   void TextOut(int x, int y, std::string_view text);
 
   // A block copy (BitBlt with SRCCOPY): Width x Height pixels from (SrcX, SrcY) of Source to
@@ -62,8 +68,14 @@ class TCanvas {
   TBitmap& Surface() { return surface_; }
   const TBitmap& Surface() const { return surface_; }
 
+  // Called after a drawing operation with the part of the surface it changed, already clipped.
+  // A paint box sets it so that what is drawn on it reaches the screen; bitmaps leave it unset.
+  std::function<void(int x, int y, int width, int height)> OnChange;
+
  private:
   TBitmap& surface_;
+  // The font last drawn with, kept open until Font asks for another size or style.
+  std::unique_ptr<TTextFont> font_;
 };
 
 class TBitmap {
@@ -91,8 +103,9 @@ class TBitmap {
   uint8_t* ScanLine(int y);
   const uint8_t* ScanLine(int y) const;
 
-  // Reads a Windows bitmap file; on failure raises EGraphicError (or EInOutError) and keeps the
-  // previous picture.
+  // Reads a Windows bitmap file, any variant, into 24 bits; on failure raises EGraphicError (or
+  // EInOutError when it cannot be read) naming the file, and keeps the previous picture. Pictures
+  // wider or taller than MaxPictureSide (PictureFile.h) are refused before pixels are read.
   void LoadFromFile(const std::string& fileName);
   // Takes the size and pixels of a decoded JPEG picture.
   void Assign(const TJPEGImage& image);

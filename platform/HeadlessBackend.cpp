@@ -2,8 +2,32 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 
 namespace platform {
+
+void THeadlessWindow::SetBounds(int newLeft, int newTop, int newClientWidth, int newClientHeight) {
+  left = newLeft;
+  top = newTop;
+  clientWidth = newClientWidth;
+  clientHeight = newClientHeight;
+}
+
+void THeadlessWindow::SetStyle(bool isBordered, bool isResizable) {
+  bordered = isBordered;
+  resizable = isResizable;
+}
+
+void THeadlessWindow::SetIcon(const TBitmap& icon) {
+  iconWidth = icon.Width();
+  iconHeight = icon.Height();
+}
+
+void THeadlessWindow::Present(const TBitmap& image) {
+  ++presents;
+  screen.SetSize(image.Width(), image.Height());
+  screen.Canvas().CopyFrom(0, 0, image.Width(), image.Height(), image.Canvas(), 0, 0);
+}
 
 uint64_t THeadlessBackend::Ticks() {
   return now;
@@ -30,7 +54,11 @@ void THeadlessBackend::WaitMessage(uint64_t timeoutMs) {
   waits.push_back(timeoutMs);
   Arrive();
   if (!queue.empty()) return;
-  uint64_t until = now + timeoutMs;
+  if (timeoutMs == INFINITE && scheduled.empty()) {
+    throw std::logic_error("headless wait without limit and with no message scheduled");
+  }
+  // Saturating, so that a long timeout cannot wrap the clock around.
+  uint64_t until = timeoutMs > INFINITE - now ? INFINITE : now + timeoutMs;
   for (const auto& s : scheduled) until = std::min(until, s.first);
   now = std::max(now, until);
   Arrive();
@@ -39,6 +67,15 @@ void THeadlessBackend::WaitMessage(uint64_t timeoutMs) {
 void THeadlessBackend::PostMessage(const TMessage& message) {
   if (message.Msg == WM_QUIT) ++quitRequests;
   queue.push_back(message);
+}
+
+std::unique_ptr<TNativeWindow> THeadlessBackend::CreateNativeWindow(TWindow&) {
+  return std::make_unique<THeadlessWindow>(frame);
+}
+
+void THeadlessBackend::ShowMessageBox(const std::string& title, const std::string& text,
+                                      TNativeWindow* parent) {
+  messageBoxes.push_back(THeadlessMessageBox{title, text, parent});
 }
 
 void THeadlessBackend::Schedule(uint64_t at, const TMessage& message) {

@@ -1,0 +1,113 @@
+#include "platform/PictureFile.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "platform/Errors.h"
+
+namespace platform {
+
+namespace {
+
+struct TSurfaceDeleter {
+  void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using TSurface = std::unique_ptr<SDL_Surface, TSurfaceDeleter>;
+
+int32_t ReadLe32(std::span<const uint8_t> data, std::size_t at) {
+  return static_cast<int32_t>(
+      static_cast<uint32_t>(data[at]) | static_cast<uint32_t>(data[at + 1]) << 8 |
+      static_cast<uint32_t>(data[at + 2]) << 16 | static_cast<uint32_t>(data[at + 3]) << 24);
+}
+
+int ReadLe16(std::span<const uint8_t> data, std::size_t at) {
+  return data[at] | data[at + 1] << 8;
+}
+
+// The size a bitmap file's header declares, when the header is there to read; SDL's reader
+// reports anything malformed in its own words.
+void CheckBmpHeaderSize(const std::string& fileName, std::span<const uint8_t> data) {
+  // File header (14 bytes), then the info header, which starts with its own size.
+  if (data.size() < 26 || data[0] != 'B' || data[1] != 'M') return;
+  const int32_t infoSize = ReadLe32(data, 14);
+  if (infoSize == 12) {
+    // The old OS/2 core header keeps 16-bit sizes.
+    CheckPictureSize(fileName, ReadLe16(data, 18), ReadLe16(data, 20));
+  } else if (infoSize >= 16 && infoSize <= 124) {
+    // A negative height marks a top-down file.
+    const int64_t width = ReadLe32(data, 18);
+    const int64_t height = ReadLe32(data, 22);
+    CheckPictureSize(fileName, width < 0 ? -width : width, height < 0 ? -height : height);
+  }
+}
+
+}  // namespace
+
+std::size_t BgrRowPitch(int width) {
+  return (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
+}
+
+std::vector<uint8_t> ReadPictureFile(const std::string& fileName) {
+  std::ifstream file(fileName, std::ios::binary);
+  if (!file) {
+    throw EInOutError("cannot open \"" + fileName + "\": " + std::strerror(errno));
+  }
+  std::vector<uint8_t> bytes;
+  char buffer[65536];
+  while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+    bytes.insert(bytes.end(), buffer, buffer + file.gcount());
+  }
+  if (file.bad()) {
+    throw EInOutError("cannot read \"" + fileName + "\": " + std::strerror(errno));
+  }
+  return bytes;
+}
+
+void CheckPictureSize(const std::string& fileName, int64_t width, int64_t height) {
+  if (width > MaxPictureSide || height > MaxPictureSide) {
+    throw EGraphicError("\"" + fileName + "\": the picture is " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels; at most " +
+                        std::to_string(MaxPictureSide) + " x " + std::to_string(MaxPictureSide) +
+                        " can be shown");
+  }
+}
+
+TBgrPicture DecodeBmp(const std::string& fileName, std::span<const uint8_t> data) {
+  if (data.empty()) {
+    throw EGraphicError("\"" + fileName + "\" is not a readable bitmap: the file is empty");
+  }
+  CheckBmpHeaderSize(fileName, data);
+  const auto fail = [&fileName]() {
+    return EGraphicError("\"" + fileName + "\" is not a readable bitmap: " + SDL_GetError());
+  };
+  if (data.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw EGraphicError("\"" + fileName + "\" is too large to be a bitmap");
+  }
+  SDL_RWops* stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
+  if (stream == nullptr) throw fail();
+  // The reader closes the stream itself (freesrc = 1), on failure as well.
+  TSurface loaded(SDL_LoadBMP_RW(stream, 1));
+  if (!loaded) throw fail();
+  TSurface bgr(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_BGR24, 0));
+  if (!bgr) throw fail();
+
+  TBgrPicture picture;
+  picture.Width = bgr->w;
+  picture.Height = bgr->h;
+  picture.Pitch = BgrRowPitch(bgr->w);
+  picture.Pixels.resize(picture.Pitch * static_cast<std::size_t>(bgr->h));
+  const std::size_t rowBytes = static_cast<std::size_t>(bgr->w) * 3;
+  const auto* source = static_cast<const uint8_t*>(bgr->pixels);
+  for (int y = 0; y < bgr->h; ++y) {
+    std::memcpy(picture.Pixels.data() + picture.Pitch * static_cast<std::size_t>(y),
+                source + static_cast<std::ptrdiff_t>(bgr->pitch) * y, rowBytes);
+  }
+  return picture;
+}
+
+}  // namespace platform
