@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/JpegImage.h"
 #include "platform/PictureFile.h"
+#include "platform/ShiftJis.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -72,7 +73,7 @@ void TBitmap::TakePixels(int width, int height, std::size_t pitch, std::vector<u
 void TBitmap::LoadFromFile(const std::string& fileName) {
   // Decoded aside and taken only when complete, so a failure leaves the picture as it was.
   const std::vector<uint8_t> bytes = ReadPictureFile(fileName);
-  TBgrPicture picture = DecodeBmp(fileName, bytes);
+  TBgrPicture picture = DecodeBmp(DisplayFileName(fileName), bytes);
   TakePixels(picture.Width, picture.Height, picture.Pitch, std::move(picture.Pixels));
 }
 

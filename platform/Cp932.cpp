@@ -48,8 +48,8 @@ TCp932Converter::~TCp932Converter() {
   iconv_close(Descriptor(descriptor_));
 }
 
-std::string TCp932Converter::Convert(std::string_view text) {
-  const std::string_view mark = direction_ == TDirection::ToUtf8 ? kUtf8Replacement : "?";
+std::string TCp932Converter::Convert(std::string_view text, TInvalid invalid) {
+  const std::string_view defaultMark = direction_ == TDirection::ToUtf8 ? kUtf8Replacement : "?";
   iconv_t d = Descriptor(descriptor_);
   iconv(d, nullptr, nullptr, nullptr, nullptr);  // start from the initial state
 
@@ -75,6 +75,8 @@ std::string TCp932Converter::Convert(std::string_view text) {
     // takes the rest of the line with it. A Shift-JIS lead byte with a bad trail byte marks only
     // the lead byte: the trail byte may well be a character of its own.
     const std::size_t skip = direction_ == TDirection::ToUtf8 ? 1 : Utf8SequenceLength(in, inLeft);
+    const std::string_view mark =
+        invalid == TInvalid::Keep ? std::string_view(in, skip) : defaultMark;
     if (out.size() - used < mark.size()) out.resize(out.size() * 2 + 16);
     out.replace(used, mark.size(), mark);
     used += mark.size();

@@ -25,7 +25,10 @@ class TCp932Converter {
   TCp932Converter(const TCp932Converter&) = delete;
   TCp932Converter& operator=(const TCp932Converter&) = delete;
 
-  std::string Convert(std::string_view text);
+  // What becomes of bytes that cannot be converted: a mark each (U+FFFD, or '?' towards
+  // CP932), or the bytes themselves, as a file name needs them to still name its file.
+  enum class TInvalid { Mark, Keep };
+  std::string Convert(std::string_view text, TInvalid invalid = TInvalid::Mark);
 
  private:
   void* descriptor_;  // iconv_t, kept opaque so that no caller sees <iconv.h>

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/Errors.h"
+#include "platform/ShiftJis.h"
 
 namespace platform {
 
@@ -86,7 +87,7 @@ void CmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
 
 void TJPEGImage::LoadFromFile(const std::string& fileName) {
   const std::vector<uint8_t> bytes = ReadPictureFile(fileName);
-  LoadFromMemory(fileName, bytes);
+  LoadFromMemory(DisplayFileName(fileName), bytes);
 }
 
 void TJPEGImage::LoadFromMemory(const std::string& fileName, std::span<const uint8_t> data) {

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <fluidsynth.h>
-#include <iconv.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -15,6 +14,8 @@
 #include <set>
 #include <utility>
 #include <vector>
+
+#include "platform/ShiftJis.h"
 
 namespace platform {
 namespace {
@@ -101,47 +102,6 @@ class TDeviceLock {
  private:
   SDL_AudioDeviceID id_;
 };
-
-class TIconv {
- public:
-  TIconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~TIconv() {
-    if (Valid()) iconv_close(cd_);
-  }
-  TIconv(const TIconv&) = delete;
-  TIconv& operator=(const TIconv&) = delete;
-  bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t Get() const { return cd_; }
-
- private:
-  iconv_t cd_;
-};
-
-// The path as the file system here spells it: UTF-8 with '/'. The conversion comes first because
-// a Shift-JIS trail byte can be 0x5C, the code of '\'. Bytes that are not Shift-JIS are taken as
-// they stand, so a path that is already UTF-8 still works.
-std::string NativePath(const char* fileName) {
-  std::string in(fileName);
-  std::string out;
-  TIconv cd("UTF-8", "CP932");
-  if (cd.Valid()) {
-    out.resize(in.size() * 3 + 1);
-    char* src = in.data();
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    if (iconv(cd.Get(), &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1)) {
-      out.resize(out.size() - dstLeft);
-    } else {
-      out.clear();
-    }
-  }
-  if (out.empty()) out = in;
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-  return out;
-}
 
 enum class TSmfCheck { Good, NotSmf, Damaged };
 
@@ -236,7 +196,7 @@ class TMidiState {
     piece_.clear();
     if (fileName == nullptr) return kFailed;
     std::vector<unsigned char> bytes;
-    const std::string path = NativePath(fileName);
+    const std::string path = NativeFileName(fileName);
     if (!ReadPiece(path, bytes)) return kFailed;
     piece_ = std::move(bytes);
     return kDone;

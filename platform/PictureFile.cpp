@@ -1,5 +1,7 @@
 #include "platform/PictureFile.h"
 
+#include <sys/stat.h>
+
 #include <SDL.h>
 
 #include <cerrno>
@@ -9,6 +11,7 @@
 #include <memory>
 
 #include "platform/Errors.h"
+#include "platform/ShiftJis.h"
 
 namespace platform {
 
@@ -53,9 +56,18 @@ std::size_t BgrRowPitch(int width) {
 }
 
 std::vector<uint8_t> ReadPictureFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
+  const std::string shown = DisplayFileName(fileName);
+  const std::string path = NativeFileName(fileName);
+  // Only regular files: opening a pipe would block the window's thread for good, and a folder
+  // reads as nonsense.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    throw EInOutError("cannot open \"" + shown + "\": " + std::strerror(errno));
+  }
+  if (!S_ISREG(info.st_mode)) throw EInOutError("cannot open \"" + shown + "\": not a file");
+  std::ifstream file(path, std::ios::binary);
   if (!file) {
-    throw EInOutError("cannot open \"" + fileName + "\": " + std::strerror(errno));
+    throw EInOutError("cannot open \"" + shown + "\": " + std::strerror(errno));
   }
   std::vector<uint8_t> bytes;
   char buffer[65536];
@@ -63,7 +75,7 @@ std::vector<uint8_t> ReadPictureFile(const std::string& fileName) {
     bytes.insert(bytes.end(), buffer, buffer + file.gcount());
   }
   if (file.bad()) {
-    throw EInOutError("cannot read \"" + fileName + "\": " + std::strerror(errno));
+    throw EInOutError("cannot read \"" + shown + "\": " + std::strerror(errno));
   }
   return bytes;
 }

@@ -295,10 +295,21 @@ void TZelkScript::NextTextLine(std::string& Line) {
     });
     if (command != Commands.end()) {
       // The handler gets its own copy: it may step the engine again, which reuses Tokens.
-      if (command->Kind == 1) {
-        if (command->CommandProc != nullptr) command->CommandProc(Tokens);
-      } else if (command->SimpleProc != nullptr) {
-        command->SimpleProc();
+      // Errors of the story's own making leave with the place of the line that caused them, so
+      // an author sees "dat/story.txt:7: #image needs a file name"; their kind stays the same.
+      const int32_t commandLine = unit.Position - 1;
+      try {
+        if (command->Kind == 1) {
+          if (command->CommandProc != nullptr) command->CommandProc(Tokens);
+        } else if (command->SimpleProc != nullptr) {
+          command->SimpleProc();
+        }
+      } catch (const platform::ERangeError& error) {
+        throw platform::ERangeError(Where(commandLine) + error.what());
+      } catch (const platform::EGraphicError& error) {
+        throw platform::EGraphicError(Where(commandLine) + error.what());
+      } catch (const platform::EInOutError& error) {
+        throw platform::EInOutError(Where(commandLine) + error.what());
       }
       continue;
     }
