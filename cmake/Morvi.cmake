@@ -12,6 +12,12 @@ if(MORVI_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzzing build instruments every library for coverage, so libFuzzer sees the paths an input
+# takes through the code under test, not only through the harness.
+if(MORVI_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # morvi_library(<folder> DEPS <targets...> [TEST_DEPS <targets...>] [EXCLUDE <files...>])
 # Builds every .cpp directly in <folder> into the static library morvi_<folder>, and every .cpp
 # in <folder>/tests into the GoogleTest executable <folder>_tests.  Sources are globbed so that

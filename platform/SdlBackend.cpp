@@ -39,6 +39,8 @@ class TSdlWindow : public TNativeWindow {
   TWindow& Owner() const { return owner_; }
 
  private:
+  void DropRenderer();
+
   TSdlBackend& backend_;
   TWindow& owner_;
   SDL_Window* window_ = nullptr;
@@ -94,27 +96,36 @@ TSdlWindow::TSdlWindow(TSdlBackend& backend, TWindow& owner) : backend_(backend)
   if (window_ == nullptr) {
     throw std::runtime_error(std::string("cannot create a window: ") + SDL_GetError());
   }
-  renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (renderer_ == nullptr) {
-    const std::string error = SDL_GetError();
-    SDL_DestroyWindow(window_);
-    throw std::runtime_error("cannot draw in a window: " + error);
-  }
   backend_.Register(SDL_GetWindowID(window_), this);
 }
 
 TSdlWindow::~TSdlWindow() {
   backend_.Unregister(SDL_GetWindowID(window_));
-  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-  SDL_DestroyRenderer(renderer_);
+  DropRenderer();
   SDL_DestroyWindow(window_);
+}
+
+void TSdlWindow::DropRenderer() {
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+  texture_ = nullptr;
+  renderer_ = nullptr;
 }
 
 void TSdlWindow::SetBounds(int left, int top, int clientWidth, int clientHeight) {
   left_ = left;
   top_ = top;
   // SDL refuses an empty window; a 0-pixel client area becomes 1 pixel on screen.
-  SDL_SetWindowSize(window_, std::max(clientWidth, 1), std::max(clientHeight, 1));
+  const int width = std::max(clientWidth, 1);
+  const int height = std::max(clientHeight, 1);
+  int oldWidth = 0, oldHeight = 0;
+  SDL_GetWindowSize(window_, &oldWidth, &oldHeight);
+  if (width != oldWidth || height != oldHeight) {
+    SDL_SetWindowSize(window_, width, height);
+    // SDL takes the new size at once and then drops the system's confirmation as no change,
+    // so a renderer would never hear of it; the next Present makes one for the new size.
+    DropRenderer();
+  }
   // SDL places the client area; the form's Left and Top are the frame's corner.
   const TFrameExtents frame = Frame();
   SDL_SetWindowPosition(window_, left + frame.Left, top + frame.Top);
@@ -162,6 +173,10 @@ void TSdlWindow::SetVisible(bool visible) {
 
 void TSdlWindow::Present(const TBitmap& image) {
   if (image.Width() == 0 || image.Height() == 0) return;
+  if (renderer_ == nullptr) {
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ == nullptr) return;  // nothing to show with; the next Present tries again
+  }
   if (texture_ == nullptr || textureWidth_ != image.Width() || textureHeight_ != image.Height()) {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING,

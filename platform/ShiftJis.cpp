@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Cp932.h"
+#include "platform/FileNames.h"
 
 namespace platform {
 
@@ -54,10 +54,7 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
 }
 
 std::string NativeFileName(std::string_view name) {
-  // Bytes that are not Shift-JIS stay as they are: such a name may still be a file's real name
-  // (one already in UTF-8, say), and a replacement mark would name no file at all.
-  return TCp932Converter(TCp932Converter::TDirection::ToUtf8)
-      .Convert(DisplayFileName(name), TCp932Converter::TInvalid::Keep);
+  return ResolveFileName(name).Path;
 }
 
 std::string DisplayFileName(std::string_view name) {

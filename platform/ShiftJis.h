@@ -45,7 +45,8 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
                        std::string_view replacement);
 
 // A story's file name ("dat\story.txt") as the file system here knows it: every '\' that is a
-// character of its own becomes '/', and the Shift-JIS bytes become UTF-8.
+// character of its own becomes '/', the Shift-JIS bytes become UTF-8, and a name that exists only
+// in another case of letters is found (ResolveFileName in FileNames.h).
 std::string NativeFileName(std::string_view name);
 
 // A file name as messages show it: '\' separators shown as '/', still Shift-JIS like every other

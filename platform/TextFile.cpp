@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
+#include "platform/Cp932.h"
 #include "platform/Errors.h"
 #include "platform/ShiftJis.h"
 
@@ -20,6 +22,12 @@ constexpr char kCtrlZ = 0x1A;
 bool FileExists(const std::string& name) {
   struct stat info {};
   return ::stat(NativeFileName(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string CurrentFolder() {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error);
+  return error ? std::string(".") : Utf8ToCp932(folder.string());
 }
 
 TTextFileReader::TTextFileReader(const std::string& fileName)

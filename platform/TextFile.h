@@ -15,6 +15,9 @@ namespace platform {
 // True when Name is an existing file; a folder, or a name that cannot exist here, is not one.
 bool FileExists(const std::string& name);
 
+// The working folder, where relative names are looked up, as messages show it (Shift-JIS).
+std::string CurrentFolder();
+
 // Yields the lines of a text file:
 // - a line ends at LF; a CR is never part of a line (with the LF after it, it is part of the line
 //   end; a CR on its own is dropped);

@@ -344,7 +344,7 @@ void TZelkScript::NextLineOnly(std::string& Line) {
 void TZelkScript::Step() {
   if (Units.empty()) {
     throw platform::EInOutError(platform::DisplayFileName(StoryName) +
-                                ": the story file was not found");
+                                ": the story file was not found in " + platform::CurrentFolder());
   }
   if (PageMode) {
     TStringDynArray page;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <functional>
 #include <ostream>
 #include <sstream>
@@ -208,9 +210,9 @@ TEST_F(StepTest, MissingStoryFailsEveryStep) {
   TZelkScript script("dat\\story.txt", false);
   script.SetLinesPerPage(1);
   script.SetPageHandler(RecordPage);
-  EXPECT_EQ(Steps(script, 2),
-            "-- step 1\nerror dat/story.txt: the story file was not found\n"
-            "-- step 2\nerror dat/story.txt: the story file was not found\n");
+  const std::string error = "error dat/story.txt: the story file was not found in " +
+                            std::filesystem::current_path().string() + "\n";
+  EXPECT_EQ(Steps(script, 2), "-- step 1\n" + error + "-- step 2\n" + error);
   EXPECT_EQ(gBackend->beeps, 1);
   EXPECT_THROW(script.Step(), platform::EInOutError);
 }
