@@ -1,11 +1,15 @@
 #include "app/UnitCommon.h"
 
+#include <cstdio>
+
 #include "graphics/UnitBmp.h"
+#include "platform/Cp932.h"
 #include "platform/Random.h"
 
 TZelkMidi* StoryMidi = nullptr;
 TZelkTimer* StoryTimer = nullptr;
 TZelkScript* StoryScript = nullptr;
+bool TraceText = false;
 
 void InitCommon(TZelkForm& Form) {
   platform::Randomize();
@@ -13,7 +17,7 @@ void InitCommon(TZelkForm& Form) {
   StoryTimer = new TZelkTimer(Form);
   StoryScript = new TZelkScript("dat\\story.txt", false);
   StoryScript->SetLinesPerPage(1);
-  StoryScript->SetPageHandler(OnTextPage);
+  StoryScript->SetPageHandler(TraceText ? OnTracedTextPage : OnTextPage);
   StoryScript->AddCommand("#midi", OnMidiCommand);
   StoryScript->AddCommand("#image", OnImageCommand);
   // The bitmaps exist before the first step, which may already load a picture into them.
@@ -40,4 +44,14 @@ void OnMidiCommand(TStringDynArray Tokens) {
   } else {
     StoryMidi->Stop();
   }
+}
+
+void OnTracedTextPage(TStringDynArray Page) {
+  // The empty line of the step that ends the story is no line of the story.
+  if (!Page.empty() && !Page[0].empty()) {
+    const std::string line = platform::Cp932ToUtf8(Page[0]) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+  }
+  OnTextPage(std::move(Page));
 }

@@ -23,3 +23,9 @@ void FreeCommon();
 
 // "#midi name" plays "dat\name" in a loop; "#midi" alone stops the music.
 void OnMidiCommand(TStringDynArray Tokens);
+
+// Set before start-up to have every line of text also written to stdout, in UTF-8, as it is
+// shown (for tools that follow the text, such as translation aids).
+extern bool TraceText;
+// The page handler used with TraceText: writes the line, flushed, then shows it.
+void OnTracedTextPage(TStringDynArray Page);

@@ -3,6 +3,7 @@
 #include "app/AppIcon.h"
 #include "app/UnitCommon.h"
 #include "graphics/UnitBmp.h"
+#include "platform/Input.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -36,6 +37,9 @@ TFormMain::TFormMain(platform::TComponent* owner)
   PntMain.SetBounds(0, 0, 105, 105);
   PntMain.OnClick = [this](platform::TObject* sender) { PntMainClick(sender); };
   PntMain.OnDblClick = [this](platform::TObject* sender) { PntMainClick(sender); };
+  // Key messages go to the focused window, the form itself; Alt and F10 never get here, as the
+  // base window swallows them first.
+  OnKeyDown = [this](platform::TObject* sender, uint16_t& key) { FormMainKeyDown(sender, key); };
   BorderIcons = platform::biSystemMenu | platform::biMinimize;
   SetIcon(*MakeAppIcon());
   FramePaintBox = &PntMain;
@@ -60,4 +64,9 @@ TFormMain::~TFormMain() {
 
 void TFormMain::PntMainClick(platform::TObject*) {
   StoryScript->Step();
+}
+
+void TFormMain::FormMainKeyDown(platform::TObject* Sender, uint16_t& Key) {
+  // Space and Enter (the keypad's Enter gives the same code) read on like a click.
+  if (Key == platform::VK_SPACE || Key == platform::VK_RETURN) PntMainClick(Sender);
 }

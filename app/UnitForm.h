@@ -16,6 +16,8 @@ class TFormMain : public TZelkForm {
 
   // Bound to both the click and the double-click of the picture: every press is one step.
   void PntMainClick(platform::TObject* Sender);
+  // Space, Enter and the keypad's Enter step the story like a click.
+  void FormMainKeyDown(platform::TObject* Sender, uint16_t& Key);
 };
 
 // The main window, once the application has made it.

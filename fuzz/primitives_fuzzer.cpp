@@ -51,7 +51,7 @@ std::vector<bool> CharStarts(std::string_view text, std::size_t start = 0) {
 std::size_t ReferenceFind(std::string_view text, std::string_view pattern, std::size_t from) {
   if (from > text.size()) return std::string_view::npos;
   const std::vector<bool> starts = CharStarts(text, from);
-  for (std::size_t i = from; i + pattern.size() <= text.size(); ++i) {
+  for (std::size_t i = from; i < text.size() && i + pattern.size() <= text.size(); ++i) {
     if (starts[i] && text.substr(i, pattern.size()) == pattern) return i;
   }
   if (pattern.empty() && from == text.size()) return from;

@@ -66,9 +66,9 @@ TApplication::~TApplication() {
   ownedForms_.clear();
 }
 
-void TApplication::Initialize() {
+void TApplication::Initialize(int windowScale) {
   try {
-    SetBackend(CreateSdlBackend());
+    SetBackend(CreateSdlBackend(windowScale));
   } catch (const std::exception& error) {
     StartupFailed(error);
   }

@@ -136,7 +136,8 @@ class TApplication : public TComponent {
   std::string Title;
 
   // Installs the SDL backend. A failure (no display) is reported and makes Run return non-zero.
-  void Initialize();
+  // WindowScale enlarges every window's picture that many times (see CreateSdlBackend).
+  void Initialize(int windowScale = 1);
 
   // Replaces the backend and forgets a quit request taken from the old one and a failed
   // start-up: a new backend is a new start. Forms made on the old backend must be gone.

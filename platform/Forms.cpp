@@ -166,7 +166,22 @@ TControl* TWinControl::ControlAtPos(int x, int y) {
 void TWinControl::PaintTo(TBitmap& image, int x, int y, const TRect& clip) {
   const TRect own = Intersect(clip, TRect{x, y, x + Width(), y + Height()});
   if (own.Empty()) return;
-  PaintBackground(image, x, y, own);
+  // The background is left out where an opaque control hides all of it anyway: every frame
+  // of the story player covers the whole window.
+  bool hidden = false;
+  for (TControl* control : controls_) {
+    if (!control->Visible() || !control->Opaque()) continue;
+    const int left = x + control->Left();
+    const int top = y + control->Top();
+    const TRect covered =
+        Intersect(own, TRect{left, top, left + control->Width(), top + control->Height()});
+    if (covered.Left == own.Left && covered.Top == own.Top && covered.Right == own.Right &&
+        covered.Bottom == own.Bottom) {
+      hidden = true;
+      break;
+    }
+  }
+  if (!hidden) PaintBackground(image, x, y, own);
   for (const bool windowed : {false, true}) {
     for (TControl* control : controls_) {
       if (control->IsWindowed() == windowed && control->Visible()) {
@@ -227,6 +242,10 @@ void TPaintBox::SetBounds(int left, int top, int width, int height) {
 }
 
 void TPaintBox::Drawn(int x, int y, int width, int height) {
+  if (Opaque()) {
+    Invalidate();
+    return;
+  }
   const TRect area = Intersect(TRect{x, y, x + width, y + height},
                                TRect{0, 0, surface_.Width(), surface_.Height()});
   if (area.Empty()) return;
@@ -244,12 +263,12 @@ void TPaintBox::PaintTo(TBitmap& image, int x, int y, const TRect& clip) {
   const TRect area = Intersect(Intersect(clip, TRect{x, y, x + Width(), y + Height()}),
                                TRect{0, 0, image.Width(), image.Height()});
   if (area.Empty() || drawnCount_ == 0) return;
-  const int64_t all = static_cast<int64_t>(surface_.Width()) * surface_.Height();
+  const bool all = Opaque();
   for (int row = area.Top; row < area.Bottom; ++row) {
     const int sourceRow = row - y;
     const uint8_t* from = surface_.ScanLine(sourceRow);
     uint8_t* to = image.ScanLine(row);
-    if (drawnCount_ == all) {
+    if (all) {
       std::memcpy(to + static_cast<std::ptrdiff_t>(area.Left) * 3,
                   from + static_cast<std::ptrdiff_t>(area.Left - x) * 3,
                   static_cast<std::size_t>(area.Right - area.Left) * 3);

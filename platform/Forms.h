@@ -95,6 +95,8 @@ class TControl : public TComponent {
   virtual void PaintTo(TBitmap& image, int x, int y, const TRect& clip);
 
   virtual bool IsWindowed() const { return false; }
+  // True when painting the control covers every pixel of its bounds.
+  virtual bool Opaque() const { return false; }
 
  protected:
   int left_ = 0;
@@ -130,6 +132,7 @@ class TWinControl : public TControl, public TWindow {
 
   void PaintTo(TBitmap& image, int x, int y, const TRect& clip) override;
   bool IsWindowed() const override { return true; }
+  bool Opaque() const override { return true; }
 
  protected:
   virtual void PaintBackground(TBitmap& image, int x, int y, const TRect& clip);
@@ -160,6 +163,10 @@ class TPaintBox : public TControl {
 
   void SetBounds(int left, int top, int width, int height) override;
   void PaintTo(TBitmap& image, int x, int y, const TRect& clip) override;
+  // Once every pixel has been drawn on, the parent's background no longer shows anywhere.
+  bool Opaque() const override {
+    return drawnCount_ == static_cast<int64_t>(surface_.Width()) * surface_.Height();
+  }
 
  private:
   void Drawn(int x, int y, int width, int height);

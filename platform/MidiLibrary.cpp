@@ -438,4 +438,26 @@ void SetDefaultSoundFont(std::string path) {
   DefaultSoundFont = std::move(path);
 }
 
+std::string MidiFileProblem(const std::string& fileName) {
+  const std::string path = NativeFileName(fileName);
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return "MIDI file not found";
+  if (!S_ISREG(info.st_mode)) return "cannot read MIDI file (not a regular file)";
+  if (info.st_size > kMaxPieceBytes) return "MIDI file too large";
+  std::ifstream file(path, std::ios::binary);
+  std::vector<unsigned char> bytes(static_cast<size_t>(info.st_size));
+  if (!file || !file.read(reinterpret_cast<char*>(bytes.data()), info.st_size)) {
+    return "cannot read MIDI file";
+  }
+  switch (CheckSmf(bytes)) {
+    case TSmfCheck::Good:
+      return "";
+    case TSmfCheck::NotSmf:
+      return "not a Standard MIDI File";
+    case TSmfCheck::Damaged:
+      return "damaged or truncated Standard MIDI File";
+  }
+  return "";
+}
+
 }  // namespace platform

@@ -49,6 +49,11 @@ struct TMidiLibrary {
 // The library above.
 const TMidiLibrary& MidiLibrary();
 
+// Why GGSLoadFile would refuse the file, in the words of its warning ("not a Standard MIDI
+// File", "damaged or truncated Standard MIDI File", "MIDI file not found", ...); empty when the
+// file is one it plays. For tools that check a story without sound. Never raises.
+std::string MidiFileProblem(const std::string& fileName);
+
 // What the library is doing, for tests and figures. Counters survive GGSFree until the next
 // GGSSetDevice, so the output can be measured after the device has been closed.
 struct TMidiStatus {

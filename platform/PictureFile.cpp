@@ -41,8 +41,10 @@ void CheckBmpHeaderSize(const std::string& fileName, std::span<const uint8_t> da
   if (infoSize == 12) {
     // The old OS/2 core header keeps 16-bit sizes.
     CheckPictureSize(fileName, ReadLe16(data, 18), ReadLe16(data, 20));
-  } else if (infoSize >= 16 && infoSize <= 124) {
-    // A negative height marks a top-down file.
+  } else {
+    // SDL's reader takes every other header size, however odd, as a Windows info header with
+    // the sizes at these places, so they are checked whatever the header claims to be. A
+    // negative height marks a top-down file.
     const int64_t width = ReadLe32(data, 18);
     const int64_t height = ReadLe32(data, 22);
     CheckPictureSize(fileName, width < 0 ? -width : width, height < 0 ? -height : height);

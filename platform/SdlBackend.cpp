@@ -24,7 +24,7 @@ class TSdlBackend;
 
 class TSdlWindow : public TNativeWindow {
  public:
-  TSdlWindow(TSdlBackend& backend, TWindow& owner);
+  TSdlWindow(TSdlBackend& backend, TWindow& owner, int scale);
   ~TSdlWindow() override;
 
   void SetBounds(int left, int top, int clientWidth, int clientHeight) override;
@@ -37,6 +37,7 @@ class TSdlWindow : public TNativeWindow {
 
   SDL_Window* Handle() const { return window_; }
   TWindow& Owner() const { return owner_; }
+  int Scale() const { return scale_; }
 
  private:
   void DropRenderer();
@@ -50,11 +51,14 @@ class TSdlWindow : public TNativeWindow {
   int textureHeight_ = 0;
   int left_ = 0;
   int top_ = 0;
+  int scale_ = 1;  // each client pixel is shown as a scale x scale block
+  int clientWidth_ = 0;
+  int clientHeight_ = 0;
 };
 
 class TSdlBackend : public TBackend {
  public:
-  TSdlBackend();
+  explicit TSdlBackend(int windowScale);
   ~TSdlBackend() override;
 
   uint64_t Ticks() override { return SDL_GetTicks64(); }
@@ -74,9 +78,11 @@ class TSdlBackend : public TBackend {
  private:
   bool Translate(const SDL_Event& event, TMessage& message);
   TWindow* OwnerOf(uint32_t windowId) const;
+  int ScaleOf(uint32_t windowId) const;
   static SDL_Rect ScreenBounds();
   void PauseIdleBeep();
 
+  int windowScale_ = 1;
   uint32_t postedEvent_ = 0;
   std::deque<TMessage> posted_;  // messages posted and not yet taken, oldest first
   bool haveWaited_ = false;      // an event taken by WaitMessage, to be handed out next
@@ -90,7 +96,8 @@ class TSdlBackend : public TBackend {
 
 // ---- TSdlWindow
 
-TSdlWindow::TSdlWindow(TSdlBackend& backend, TWindow& owner) : backend_(backend), owner_(owner) {
+TSdlWindow::TSdlWindow(TSdlBackend& backend, TWindow& owner, int scale)
+    : backend_(backend), owner_(owner), scale_(std::max(scale, 1)) {
   window_ = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 1, 1,
                              SDL_WINDOW_HIDDEN);
   if (window_ == nullptr) {
@@ -115,9 +122,11 @@ void TSdlWindow::DropRenderer() {
 void TSdlWindow::SetBounds(int left, int top, int clientWidth, int clientHeight) {
   left_ = left;
   top_ = top;
+  clientWidth_ = std::max(clientWidth, 0);
+  clientHeight_ = std::max(clientHeight, 0);
   // SDL refuses an empty window; a 0-pixel client area becomes 1 pixel on screen.
-  const int width = std::max(clientWidth, 1);
-  const int height = std::max(clientHeight, 1);
+  const int width = std::max(clientWidth_ * scale_, 1);
+  const int height = std::max(clientHeight_ * scale_, 1);
   int oldWidth = 0, oldHeight = 0;
   SDL_GetWindowSize(window_, &oldWidth, &oldHeight);
   if (width != oldWidth || height != oldHeight) {
@@ -133,8 +142,14 @@ void TSdlWindow::SetBounds(int left, int top, int clientWidth, int clientHeight)
 
 TFrameExtents TSdlWindow::Frame() const {
   int top = 0, left = 0, bottom = 0, right = 0;
-  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) return {};
-  return TFrameExtents{left, top, right, bottom};
+  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) {
+    top = left = bottom = right = 0;
+  }
+  // The form knows only its unscaled client area; what the enlarged picture takes beyond it
+  // counts to the frame, so that the form's outer size, and with it its centring, is the
+  // window's real one.
+  return TFrameExtents{left, top, right + (scale_ - 1) * clientWidth_,
+                       bottom + (scale_ - 1) * clientHeight_};
 }
 
 void TSdlWindow::SetCaption(const std::string& caption) {
@@ -182,6 +197,8 @@ void TSdlWindow::Present(const TBitmap& image) {
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGR24, SDL_TEXTUREACCESS_STREAMING,
                                  image.Width(), image.Height());
     if (texture_ == nullptr) return;
+    // Enlarged pixels stay sharp blocks.
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
     textureWidth_ = image.Width();
     textureHeight_ = image.Height();
   }
@@ -193,10 +210,16 @@ void TSdlWindow::Present(const TBitmap& image) {
 
 // ---- TSdlBackend
 
-TSdlBackend::TSdlBackend() {
+TSdlBackend::TSdlBackend(int windowScale) : windowScale_(std::max(windowScale, 1)) {
   // Closing the window is the form's business (WM_CLOSE); SDL_QUIT then only comes from a
   // signal such as Ctrl+C, which becomes a quit request.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Twenty unscaled 320 x 280 pictures a second need no GPU. SDL's software renderer writing
+  // straight to the X server's shared memory costs well under 1 % of a core, where an OpenGL
+  // context (a JIT rasteriser and its threads on machines without a GPU driver, Xvfb among
+  // them) costs three times that. The environment variables of the same names still decide.
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     throw std::runtime_error(std::string("cannot open the display: ") + SDL_GetError());
   }
@@ -222,6 +245,12 @@ SDL_Rect TSdlBackend::ScreenBounds() {
 TWindow* TSdlBackend::OwnerOf(uint32_t windowId) const {
   const auto found = windows_.find(windowId);
   return found == windows_.end() ? nullptr : &found->second->Owner();
+}
+
+int TSdlBackend::ScaleOf(uint32_t windowId) const {
+  // Mouse positions come in the window's enlarged pixels; forms count client pixels.
+  const auto found = windows_.find(windowId);
+  return found == windows_.end() ? 1 : found->second->Scale();
 }
 
 bool TSdlBackend::Translate(const SDL_Event& event, TMessage& message) {
@@ -256,12 +285,14 @@ bool TSdlBackend::Translate(const SDL_Event& event, TMessage& message) {
     case SDL_MOUSEBUTTONUP:
       if (event.button.button != SDL_BUTTON_LEFT) return false;
       message.Msg = LeftButtonMessage(event.type == SDL_MOUSEBUTTONDOWN, event.button.clicks);
-      message.LParam = MakeLParam(event.button.x, event.button.y);
+      message.LParam = MakeLParam(event.button.x / ScaleOf(event.button.windowID),
+                                  event.button.y / ScaleOf(event.button.windowID));
       message.Target = OwnerOf(event.button.windowID);
       return message.Target != nullptr;
     case SDL_MOUSEMOTION:
       message.Msg = WM_MOUSEMOVE;
-      message.LParam = MakeLParam(event.motion.x, event.motion.y);
+      message.LParam = MakeLParam(event.motion.x / ScaleOf(event.motion.windowID),
+                                  event.motion.y / ScaleOf(event.motion.windowID));
       message.Target = OwnerOf(event.motion.windowID);
       return message.Target != nullptr;
     case SDL_KEYDOWN:
@@ -330,7 +361,7 @@ void TSdlBackend::PostMessage(const TMessage& message) {
 }
 
 std::unique_ptr<TNativeWindow> TSdlBackend::CreateNativeWindow(TWindow& owner) {
-  return std::make_unique<TSdlWindow>(*this, owner);
+  return std::make_unique<TSdlWindow>(*this, owner, windowScale_);
 }
 
 void TSdlBackend::ShowMessageBox(const std::string& title, const std::string& text,
@@ -387,8 +418,8 @@ void TSdlBackend::PauseIdleBeep() {
 
 }  // namespace
 
-std::unique_ptr<TBackend> CreateSdlBackend() {
-  return std::make_unique<TSdlBackend>();
+std::unique_ptr<TBackend> CreateSdlBackend(int windowScale) {
+  return std::make_unique<TSdlBackend>(windowScale);
 }
 
 }  // namespace platform

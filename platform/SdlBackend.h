@@ -10,6 +10,9 @@
 namespace platform {
 
 // Opens the display; raises std::runtime_error when SDL's video cannot start (no display).
-std::unique_ptr<TBackend> CreateSdlBackend();
+// WindowScale (1 or more) enlarges what every window shows: a form keeps its client size, its
+// window is WindowScale times as wide and high, each pixel is shown as a WindowScale x
+// WindowScale block, and mouse positions are divided back, so forms never see the difference.
+std::unique_ptr<TBackend> CreateSdlBackend(int windowScale = 1);
 
 }  // namespace platform

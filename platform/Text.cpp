@@ -134,6 +134,20 @@ int TTextFont::CellHeight() const {
   return font_ == nullptr ? 0 : TTF_FontHeight(Font(font_));
 }
 
+int TTextFont::TextWidth(const std::string& utf8) const {
+  int width = 0;
+  int height = 0;
+  if (font_ == nullptr || utf8.empty() ||
+      TTF_SizeUTF8(Font(font_), utf8.c_str(), &width, &height) != 0) {
+    return 0;
+  }
+  return width;
+}
+
+bool TTextFont::HasGlyph(char32_t character) const {
+  return font_ != nullptr && TTF_GlyphIsProvided32(Font(font_), character) != 0;
+}
+
 TTextFont::TArea TTextFont::Draw(TBitmap& surface, int x, int y, std::string utf8, TColor color,
                                  const TBrush& brush) const {
   if (font_ == nullptr || utf8.empty()) return {};

@@ -34,6 +34,11 @@ class TTextFont {
   // The character cell (ascent + descent) in pixels, as SDL_ttf measures it.
   int CellHeight() const;
 
+  // The width in pixels that UTF-8 text takes when drawn in this font; 0 without a font.
+  int TextWidth(const std::string& utf8) const;
+  // Whether the face has a glyph of its own for Character (without one a box or nothing shows).
+  bool HasGlyph(char32_t character) const;
+
   struct TArea {
     int X = 0, Y = 0, Width = 0, Height = 0;
   };

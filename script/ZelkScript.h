@@ -78,6 +78,17 @@ class TZelkScript {
   // empty, element; every later step delivers an empty page.
   void Step();
 
+  // For tools that read a story without playing it (the story checker, the headless walk): the
+  // story in use with its stored lines, their lines in the file and the reading position; null
+  // when no story is loaded. Read only.
+  const TScriptUnit* CurrentUnit() const { return Units.empty() ? nullptr : &Units.back(); }
+  // The tokens of Line as the engine cuts it to recognise commands and labels.
+  static TStringDynArray TokensOf(const std::string& Line) {
+    TStringDynArray tokens;
+    Tokenize(Line, tokens);
+    return tokens;
+  }
+
  private:
   friend class TZelkScriptProbe;  // lets the unit tests reach the private primitives and state
 

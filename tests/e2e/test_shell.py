@@ -28,14 +28,15 @@ def check(condition, message):
 
 
 def dismiss_message_box(x, title):
-    boxes = x.find_windows(name=f"^{title}$", timeout=10)
+    boxes = x.find_windows_titled(title, timeout=10)
     check(boxes, f"no message box titled {title!r} appeared")
+    # Without a window manager the key reaches the box only once it has the focus.
     x.xdotool("windowfocus", "--sync", boxes[0])
     x.xdotool("key", "Return")
     deadline = time.monotonic() + 10
-    while x.find_windows(name=f"^{title}$", timeout=0) and time.monotonic() < deadline:
+    while x.find_windows_titled(title, timeout=0) and time.monotonic() < deadline:
         time.sleep(0.1)
-    check(not x.find_windows(name=f"^{title}$", timeout=0), "the message box did not close")
+    check(not x.find_windows_titled(title, timeout=0), "the message box did not close")
 
 
 def test_window_clicks_and_close(x, probe):

@@ -82,6 +82,18 @@ class XServer:
                 return [int(w) for w in out]
             time.sleep(0.1)
 
+    def find_windows_titled(self, title, timeout=10.0):
+        """Top-level windows whose title is exactly Title. SDL's message boxes do not answer
+        xdotool's --name search, so every window with a class is asked for its name."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ids = set(self.xdotool("search", "--class", "", check=False).split())
+            found = [int(w) for w in sorted(ids)
+                     if self.xdotool("getwindowname", w, check=False).strip() == title]
+            if found or time.monotonic() > deadline:
+                return found
+            time.sleep(0.1)
+
     def find_window(self, pid, timeout=10.0):
         windows = self.find_windows(timeout=timeout, pid=pid)
         if not windows:
