@@ -1,5 +1,6 @@
 #include "platform/Application.h"
 
+#include <cerrno>  // program_invocation_short_name
 #include <cstdio>
 #include <unordered_set>
 
@@ -57,8 +58,12 @@ TApplication Application;
 
 // Until Initialize installs the real one, the application runs on the headless backend, so code
 // that posts or beeps works the same in a unit test as in the program.
+// Until the program names itself, reports carry the name it was started by, as they would on
+// the platform this layer stands in for.
 TApplication::TApplication()
-    : TComponent(nullptr), backend_(std::make_unique<THeadlessBackend>()) {}
+    : TComponent(nullptr),
+      Title(program_invocation_short_name),
+      backend_(std::make_unique<THeadlessBackend>()) {}
 
 TApplication::~TApplication() {
   // Forms still alive at program end belong to a program that never ran; destroy them while

@@ -210,6 +210,18 @@ void TSdlWindow::Present(const TBitmap& image) {
 
 // ---- TSdlBackend
 
+namespace {
+
+bool IsDesktopDriver(const char* driver) {
+  if (driver == nullptr) return false;
+  for (const char* desktop : {"x11", "wayland", "windows", "cocoa"}) {
+    if (SDL_strcmp(driver, desktop) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 TSdlBackend::TSdlBackend(int windowScale) : windowScale_(std::max(windowScale, 1)) {
   // Closing the window is the form's business (WM_CLOSE); SDL_QUIT then only comes from a
   // signal such as Ctrl+C, which becomes a quit request.
@@ -222,6 +234,17 @@ TSdlBackend::TSdlBackend(int windowScale) : windowScale_(std::max(windowScale, 1
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     throw std::runtime_error(std::string("cannot open the display: ") + SDL_GetError());
+  }
+  // Without a desktop SDL falls back to drivers that show nothing (a Linux console's KMS, say),
+  // and the player would wait invisibly for clicks that never come. Unless the user chose a
+  // driver, only a real desktop will do.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+  if ((chosen == nullptr || *chosen == '\0') && !IsDesktopDriver(driver)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    throw std::runtime_error(
+        "cannot open the display: no desktop to show the window on (is DISPLAY or "
+        "WAYLAND_DISPLAY set?)");
   }
   postedEvent_ = SDL_RegisterEvents(1);
   if (postedEvent_ == static_cast<uint32_t>(-1)) {
