@@ -58,8 +58,16 @@ class Player:
         return False
 
     def show(self):
-        self.window = self.x.find_window(self.pid)
+        try:
+            self.window = self.x.find_window(self.pid)
+        except AssertionError as error:
+            raise AssertionError(f"{error}; {self.state()}") from None
         return self.window
+
+    def state(self):
+        status = self.program.process.poll()
+        running = "still running" if status is None else f"ended with status {status}"
+        return f"the player is {running}; stderr: {self.program.stderr[-3:]}"
 
     def shot(self):
         return kit.screenshot(self.x, self.window)
@@ -72,10 +80,7 @@ class Player:
             return kit.poll(self.x, self.window, lambda s: kit.shown_line(s) == n, timeout,
                             f"line {n} on screen")
         except AssertionError as error:
-            status = self.program.process.poll()
-            state = "still running" if status is None else f"ended with status {status}"
-            raise AssertionError(f"{error}; the player is {state}; stderr: "
-                                 f"{self.program.stderr[-3:]}") from None
+            raise AssertionError(f"{error}; {self.state()}") from None
 
     def exit_status(self, timeout):
         try:

@@ -25,21 +25,28 @@ class XServer:
 
     def __enter__(self):
         width, height, depth = self.size
-        for number in range(90, 200):
-            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                continue
-            process = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", f"{width}x{height}x{depth}", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            deadline = time.monotonic() + 10
-            while time.monotonic() < deadline and process.poll() is None:
-                if os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                    self.display, self.process = f":{number}", process
-                    return self
-                time.sleep(0.05)
+        # Xvfb picks a free display itself and writes its number to the pipe once it accepts
+        # connections, so two tests (or two developers) starting servers at once never share one.
+        read_end, write_end = os.pipe()
+        process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x{depth}",
+             "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 20
+        with os.fdopen(read_end, "rb", buffering=0) as pipe:
+            while time.monotonic() < deadline and not number.endswith(b"\n"):
+                chunk = pipe.read(16)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip().isdigit():
             process.kill()
             process.wait()
-        raise RuntimeError("could not start Xvfb on any display")
+            raise RuntimeError("could not start Xvfb")
+        self.display, self.process = f":{number.strip().decode()}", process
+        return self
 
     def __exit__(self, *exc):
         if self.process is not None:
