@@ -17,12 +17,12 @@
 
 // A broken invariant is a finding like a crash: report where and abort, so that libFuzzer keeps
 // the input and the replay test fails.
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
+#define FUZZ_CHECK(condition)                                                                \
+  do {                                                                                       \
+    if (!(condition)) {                                                                      \
       std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (false)
 
 namespace fuzz {
@@ -49,8 +49,7 @@ class TScratchFolder {
 
  private:
   TScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "morvi-fuzz-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "morvi-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }

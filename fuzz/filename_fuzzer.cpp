@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (std::string_view part : parts) {
     leavesFolder = leavesFolder || part == "..";
     const std::string converted = platform::Cp932ToUtf8(part);
-    validShiftJis = validShiftJis && converted.find(platform::kUtf8Replacement) == std::string::npos;
+    validShiftJis =
+        validShiftJis && converted.find(platform::kUtf8Replacement) == std::string::npos;
     if (!expected.empty()) expected += '/';
     expected += converted;
   }

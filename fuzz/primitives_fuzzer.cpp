@@ -23,8 +23,7 @@ class TZelkScriptProbe {
   static void Tokenize(const std::string& line, TStringDynArray& tokens) {
     TZelkScript::Tokenize(line, tokens);
   }
-  static bool IsCommand(const std::string& line, const std::string& word,
-                        TStringDynArray& tokens) {
+  static bool IsCommand(const std::string& line, const std::string& word, TStringDynArray& tokens) {
     return TZelkScript::IsCommand(line, word, tokens);
   }
   static bool IsLabel(const std::string& text, int32_t index) {
@@ -164,16 +163,15 @@ void CheckCp932(const std::string& text) {
   FUZZ_CHECK(text.empty() == back.empty());
   if (fuzz::IsValidUtf8(text)) {
     // Whatever UTF-8 could not be held is a '?', so the way back to UTF-8 is always clean.
-    FUZZ_CHECK(platform::Cp932ToUtf8(back).find(platform::kUtf8Replacement) ==
-               std::string::npos);
+    FUZZ_CHECK(platform::Cp932ToUtf8(back).find(platform::kUtf8Replacement) == std::string::npos);
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const char* const kWords[] = {"#end", "#goto", "#image", "#midi", "#END", "", "@a",
-                                       "\x81\x40", "#\x81"};
+  static const char* const kWords[] = {"#end", "#goto", "#image",   "#midi", "#END",
+                                       "",     "@a",    "\x81\x40", "#\x81"};
   fuzz::TInputReader input(data, size);
   const std::string word = kWords[input.Byte() % (sizeof(kWords) / sizeof(kWords[0]))];
   const std::string separator = input.Field();

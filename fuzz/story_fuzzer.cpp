@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       FUZZ_CHECK(Record.pages == pagesBefore + 1);
       // A page holds at most its text lines, plus one empty element when the story ended.
-      const std::size_t limit = static_cast<std::size_t>(linesPerPage) +
-                                (backend.quitRequests > 0 ? 1u : 0u);
+      const std::size_t limit =
+          static_cast<std::size_t>(linesPerPage) + (backend.quitRequests > 0 ? 1u : 0u);
       FUZZ_CHECK(Record.lastPage.size() <= limit);
       if (backend.quitRequests > 0) {
         FUZZ_CHECK(!Record.lastPage.empty() && Record.lastPage.back().empty());

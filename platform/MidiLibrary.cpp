@@ -4,6 +4,7 @@
 #include <fluidsynth.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -111,11 +112,64 @@ uint32_t BigEndian(const std::vector<unsigned char>& bytes, size_t at, int count
   return value;
 }
 
+// Reads a variable-length quantity (at most four bytes) at At, within End.
+bool ReadVlq(const std::vector<unsigned char>& bytes, size_t& at, size_t end, uint32_t& value) {
+  value = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (at >= end) return false;
+    const unsigned char byte = bytes[at++];
+    value = (value << 7) | (byte & 0x7F);
+    if ((byte & 0x80) == 0) return true;
+  }
+  return false;
+}
+
+// Walks the events of one track chunk; false when the chunk is cut short or holds something no
+// event can be, or when it has no End-of-Track event. Ticks: the track's length.
+bool WalkTrack(const std::vector<unsigned char>& bytes, size_t at, size_t end, uint64_t& ticks) {
+  ticks = 0;
+  unsigned char running = 0;
+  while (at < end) {
+    uint32_t delta = 0;
+    if (!ReadVlq(bytes, at, end, delta) || at >= end) return false;
+    ticks += delta;
+    unsigned char status = bytes[at];
+    if (status & 0x80) {
+      ++at;
+    } else if (running != 0) {
+      status = running;  // running status: the byte read is already the first data byte
+    } else {
+      return false;
+    }
+    uint32_t length = 0;
+    if (status == 0xFF) {
+      if (at >= end) return false;
+      const unsigned char type = bytes[at++];
+      if (!ReadVlq(bytes, at, end, length) || length > end - at) return false;
+      if (type == 0x2F) return true;
+      running = 0;
+    } else if (status == 0xF0 || status == 0xF7) {
+      if (!ReadVlq(bytes, at, end, length) || length > end - at) return false;
+      running = 0;
+    } else if (status >= 0xF0) {
+      return false;
+    } else {
+      running = status;
+      length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: one byte
+      if (length > end - at) return false;
+    }
+    at += length;
+  }
+  return false;
+}
+
 // A Standard MIDI File is a header chunk "MThd" of at least six bytes followed by as many "MTrk"
-// chunks as the header counts (other chunks may sit between them). Checking the chunk frame here
-// keeps other files and cut-off downloads away from FluidSynth's parser, which would only fail
-// quietly inside the audio thread, and lets the user learn why the music is silent.
-TSmfCheck CheckSmf(const std::vector<unsigned char>& bytes) {
+// chunks as the header counts (other chunks may sit between them), each a run of events closed
+// by End-of-Track. Checking that here keeps other files and cut-off downloads away from
+// FluidSynth's parser, which would fail quietly inside the audio thread (or, for a track without
+// its end, read on and on), and lets the user learn why the music is silent. Ticks: the length
+// of the longest track.
+TSmfCheck CheckSmf(const std::vector<unsigned char>& bytes, uint64_t* ticks = nullptr) {
   if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0) return TSmfCheck::NotSmf;
   const uint32_t headerLength = BigEndian(bytes, 4, 4);
   if (headerLength < 6 || headerLength > bytes.size() - 8) return TSmfCheck::NotSmf;
@@ -123,13 +177,20 @@ TSmfCheck CheckSmf(const std::vector<unsigned char>& bytes) {
   if (tracks == 0) return TSmfCheck::Damaged;
   size_t at = 8 + headerLength;
   uint32_t found = 0;
+  uint64_t longest = 0;
   while (found < tracks) {
     if (bytes.size() - at < 8) return TSmfCheck::Damaged;
     const uint32_t length = BigEndian(bytes, at + 4, 4);
     if (length > bytes.size() - at - 8) return TSmfCheck::Damaged;
-    if (std::memcmp(bytes.data() + at, "MTrk", 4) == 0) ++found;
+    if (std::memcmp(bytes.data() + at, "MTrk", 4) == 0) {
+      ++found;
+      uint64_t trackTicks = 0;
+      if (!WalkTrack(bytes, at + 8, at + 8 + length, trackTicks)) return TSmfCheck::Damaged;
+      longest = std::max(longest, trackTicks);
+    }
     at += 8 + length;
   }
+  if (ticks != nullptr) *ticks = longest;
   return TSmfCheck::Good;
 }
 
@@ -197,7 +258,7 @@ class TMidiState {
     if (fileName == nullptr) return kFailed;
     std::vector<unsigned char> bytes;
     const std::string path = NativeFileName(fileName);
-    if (!ReadPiece(path, bytes)) return kFailed;
+    if (!ReadPiece(path, bytes, pieceTicks_)) return kFailed;
     piece_ = std::move(bytes);
     return kDone;
   }
@@ -210,7 +271,9 @@ class TMidiState {
     if (!player) return kFailed;
     // The player copies the bytes and parses them inside the audio callback on its first run.
     if (fluid_player_add_mem(player.get(), piece_.data(), piece_.size()) != FLUID_OK ||
-        fluid_player_set_loop(player.get(), loop ? -1 : 1) != FLUID_OK ||
+        // A piece that lasts no time at all would loop forever inside one render call, holding
+        // the device lock the window's thread waits on: such a piece plays once.
+        fluid_player_set_loop(player.get(), loop && pieceTicks_ > 0 ? -1 : 1) != FLUID_OK ||
         fluid_player_play(player.get()) != FLUID_OK) {
       return kFailed;
     }
@@ -321,7 +384,7 @@ class TMidiState {
     SDL_PauseAudioDevice(device_.Id(), 0);
   }
 
-  bool ReadPiece(const std::string& path, std::vector<unsigned char>& bytes) {
+  bool ReadPiece(const std::string& path, std::vector<unsigned char>& bytes, uint64_t& ticks) {
     // Only a regular file is read: a folder has no size worth the name, and opening a pipe or
     // device would block the thread that draws the window.
     struct stat info {};
@@ -354,7 +417,7 @@ class TMidiState {
       Warn("cannot read MIDI file", path);
       return false;
     }
-    switch (CheckSmf(bytes)) {
+    switch (CheckSmf(bytes, &ticks)) {
       case TSmfCheck::Good:
         return true;
       case TSmfCheck::NotSmf:
@@ -382,6 +445,7 @@ class TMidiState {
   FluidPlayer player_;
   TAudioDevice device_;
   std::vector<unsigned char> piece_;
+  uint64_t pieceTicks_ = 0;  // the loaded piece's length in MIDI ticks
 };
 
 std::unique_ptr<TMidiState> State;

@@ -238,6 +238,14 @@ const TBadFile BadFiles[] = {
        smf::Write(path, bytes);
      },
      "damaged or truncated Standard MIDI File"},
+    // A track whose End-of-Track is gone: FluidSynth's parser would read on without end.
+    {"track without its end",
+     [](const std::string& path) {
+       std::vector<uint8_t> bytes = HeldChord();
+       bytes[bytes.size() - 2] = 0x7F;  // FF 2F 00 becomes FF 7F 00, a sequencer-specific event
+       smf::Write(path, bytes);
+     },
+     "damaged or truncated Standard MIDI File"},
     {"directory", [](const std::string& path) { fs::create_directory(path); },
      "cannot read MIDI file"},
     // Opening a pipe for reading would wait for a writer forever.
