@@ -4,8 +4,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -48,6 +50,27 @@ void CheckBmpHeaderSize(const std::string& fileName, std::span<const uint8_t> da
     const int64_t width = ReadLe32(data, 18);
     const int64_t height = ReadLe32(data, 22);
     CheckPictureSize(fileName, width < 0 ? -width : width, height < 0 ? -height : height);
+    // An uncompressed file must hold all its rows. Checked here because the reader allocates
+    // the whole picture before it reads a row: a hostile file of a few bytes declaring
+    // 16384 x 16384 would otherwise take a gigabyte first and only then fail.
+    if (infoSize >= 40 && data.size() >= 34) {
+      const int bits = ReadLe16(data, 28);
+      const int32_t compression = ReadLe32(data, 30);
+      const int64_t offset = ReadLe32(data, 10);
+      if ((compression == 0 || compression == 3) &&
+          (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) {
+        const int64_t rowBytes = ((std::abs(width) * bits + 31) / 32) * 4;
+        const int64_t need = rowBytes * std::abs(height);
+        const int64_t have = static_cast<int64_t>(data.size()) - offset;
+        if (offset < 0 || have < need) {
+          throw EGraphicError("\"" + fileName +
+                              "\" is not a readable bitmap: Error reading its pixels: the file "
+                              "is cut short (" +
+                              std::to_string(std::max<int64_t>(have, 0)) + " of " +
+                              std::to_string(need) + " bytes)");
+        }
+      }
+    }
   }
 }
 
