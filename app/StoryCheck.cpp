@@ -34,11 +34,6 @@ std::string Utf8(const std::string& shiftJis) {
   return platform::Cp932ToUtf8(shiftJis);
 }
 
-bool EndsWithIgnoringCase(const std::string& name, const std::string& ending) {
-  if (name.size() < ending.size()) return false;
-  return platform::FoldFileNameCase(name.substr(name.size() - ending.size())) == ending;
-}
-
 // The code points of UTF-8 text (which iconv made, so it is well formed).
 std::vector<char32_t> CodePoints(const std::string& utf8) {
   std::vector<char32_t> points;
@@ -192,14 +187,8 @@ class TChecker {
       picture.LoadImage(path);
       return "";
     } catch (const std::exception& error) {
-      std::string text = Utf8(error.what());
-      if (IsJpegName(path) == 'b' &&
-          (EndsWithIgnoringCase(path, ".jpg") || EndsWithIgnoringCase(path, ".jpeg"))) {
-        text +=
-            " (only names ending in .jpg or .jpeg in small letters are read as JPEG; this one "
-            "is read as a Windows bitmap)";
-      }
-      return text;
+      // The loader's message already explains a JPEG ending in other letter case.
+      return Utf8(error.what());
     }
   }
 

@@ -1,5 +1,6 @@
 #include "graphics/ZelkBmp.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/Errors.h"
@@ -12,6 +13,20 @@ bool EndsWith(const std::string& text, std::string_view ending) {
   // Byte for byte and case-sensitive: "X.JPG" is not a JPEG name.
   return text.size() >= ending.size() &&
          std::string_view(text).substr(text.size() - ending.size()) == ending;
+}
+
+// ".JPG", ".Jpeg" and the like: a JPEG ending in other letter case, which is read as a bitmap.
+bool HasJpegEndingInOtherCase(const std::string& text) {
+  for (std::string_view ending : {std::string_view(".jpg"), std::string_view(".jpeg")}) {
+    if (text.size() < ending.size() || EndsWith(text, ending)) continue;
+    const std::string_view tail = std::string_view(text).substr(text.size() - ending.size());
+    if (std::equal(tail.begin(), tail.end(), ending.begin(), [](char a, char b) {
+          return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+        })) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -74,7 +89,15 @@ void TZelkBitmap::LoadImage(const std::string& fileName) {
   if (EndsWith(fileName, ".jpg") || EndsWith(fileName, ".jpeg")) {
     LoadJpeg(fileName);
   } else {
-    LoadFromFile(fileName);
+    try {
+      LoadFromFile(fileName);
+    } catch (const platform::EGraphicError& error) {
+      // "photo.JPG" from a camera fails as a bitmap; say why instead of leaving a riddle.
+      if (!HasJpegEndingInOtherCase(fileName)) throw;
+      throw platform::EGraphicError(std::string(error.what()) +
+                                    " (only names ending in .jpg or .jpeg in small letters are "
+                                    "read as JPEG; this one is read as a Windows bitmap)");
+    }
   }
   BuildPixelTable();
 }

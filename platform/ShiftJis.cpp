@@ -58,7 +58,9 @@ std::string NativeFileName(std::string_view name) {
 }
 
 std::string DisplayFileName(std::string_view name) {
-  return ReplaceAll(name, "\\", "/");
+  // A NUL byte would end the message wherever it is printed as a C string, cutting off the rest
+  // of the name and the reason after it; it is shown as "\0" instead.
+  return ReplaceAll(ReplaceAll(name, "\\", "/"), std::string_view("\0", 1), "\\0");
 }
 
 }  // namespace platform

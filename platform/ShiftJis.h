@@ -49,8 +49,8 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern,
 // in another case of letters is found (ResolveFileName in FileNames.h).
 std::string NativeFileName(std::string_view name);
 
-// A file name as messages show it: '\' separators shown as '/', still Shift-JIS like every other
-// text above the platform layer.
+// A file name as messages show it: '\' separators shown as '/', a NUL byte as "\0", still
+// Shift-JIS like every other text above the platform layer.
 std::string DisplayFileName(std::string_view name);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "script/ZelkScript.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
 
 #include "platform/Application.h"
@@ -18,6 +19,22 @@ bool IsBlankChar(std::string_view text, std::size_t index, std::size_t length) {
 
 bool IsControlOrSpace(char c) {
   return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// Why no story was loaded. Something that is there but is no file (a folder, a pipe) is named as
+// such: "not found" would send the author looking for a file they can see.
+std::string NoStoryMessage(const std::string& fileName) {
+  const std::string shown = platform::DisplayFileName(fileName);
+  const std::string folder = platform::CurrentFolder();
+  std::error_code error;
+  const auto status = std::filesystem::status(platform::NativeFileName(fileName), error);
+  if (std::filesystem::is_directory(status)) {
+    return shown + ": the story file is a folder, not a file (in " + folder + ")";
+  }
+  if (std::filesystem::exists(status)) {
+    return shown + ": the story file is not a regular file (in " + folder + ")";
+  }
+  return shown + ": the story file was not found in " + folder;
 }
 
 // A character with its case folded, for IsCommand. One-byte characters keep their byte; two-byte
@@ -342,10 +359,7 @@ void TZelkScript::NextLineOnly(std::string& Line) {
 }
 
 void TZelkScript::Step() {
-  if (Units.empty()) {
-    throw platform::EInOutError(platform::DisplayFileName(StoryName) +
-                                ": the story file was not found in " + platform::CurrentFolder());
-  }
+  if (Units.empty()) throw platform::EInOutError(NoStoryMessage(StoryName));
   if (PageMode) {
     TStringDynArray page;
     NextPage(page);
