@@ -238,13 +238,26 @@ TSdlBackend::TSdlBackend(int windowScale) : windowScale_(std::max(windowScale, 1
   // Without a desktop SDL falls back to drivers that show nothing (a Linux console's KMS, say),
   // and the player would wait invisibly for clicks that never come. Unless the user chose a
   // driver, only a real desktop will do.
-  const char* driver = SDL_GetCurrentVideoDriver();
   const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
-  if ((chosen == nullptr || *chosen == '\0') && !IsDesktopDriver(driver)) {
+  if ((chosen == nullptr || *chosen == '\0') && !IsDesktopDriver(SDL_GetCurrentVideoDriver())) {
+    const std::string fallback = SDL_GetCurrentVideoDriver();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    throw std::runtime_error(
-        "cannot open the display: no desktop to show the window on (is DISPLAY or "
-        "WAYLAND_DISPLAY set?)");
+    const char* display = SDL_getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+      throw std::runtime_error(
+          "cannot open the display: no desktop to show the window on (is DISPLAY or "
+          "WAYLAND_DISPLAY set?)");
+    }
+    // There is an X display, yet SDL went past it: try it once more by name, so that a passing
+    // refusal is not final and a lasting one is reported with X's own reason.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    const bool opened = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const std::string reason = opened ? "" : SDL_GetError();
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+    if (!opened) {
+      throw std::runtime_error(std::string("cannot open the display ") + display + ": " + reason +
+                               " (SDL offered only \"" + fallback + "\")");
+    }
   }
   postedEvent_ = SDL_RegisterEvents(1);
   if (postedEvent_ == static_cast<uint32_t>(-1)) {
