@@ -168,7 +168,7 @@ def test_music_that_cannot_sound(x, morvi, root):
             player.click(window)
             status = player.status()
             err = player.stderr()
-        check(status == 0, f"{name}: exit status {status}, not 0")
+        check(status == 0, f"{name}: exit status {status}, not 0; stderr: {err!r}")
         check(warning in err, f"{name}: no warning on stderr: {err!r}")
         check(err.count(warning) == 1, f"{name}: the warning came more than once: {err!r}")
         check(not tp.error_boxes(x), f"{name}: a message box is open")
