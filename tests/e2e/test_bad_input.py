@@ -15,7 +15,6 @@ import os
 import pwd
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True  # importing the other tests' helpers leaves no cache behind
@@ -213,24 +212,7 @@ TESTS = [test_no_display, test_story_the_user_may_not_read, test_no_japanese_fon
 
 
 def main():
-    morvi = os.path.abspath(sys.argv[1])
-    chosen = [t for t in TESTS if len(sys.argv) < 3 or t.__name__ in sys.argv[2:]]
-    failed = []
-    with xharness.XServer(1024, 768) as x:
-        for test in chosen:
-            started = time.monotonic()
-            with tempfile.TemporaryDirectory(prefix="morvi-bad-") as root:
-                try:
-                    test(x, morvi, root)
-                except AssertionError as error:
-                    failed.append(test.__name__)
-                    print(f"FAIL {test.__name__}: {error}", flush=True)
-                    continue
-            print(f"ok   {test.__name__} ({time.monotonic() - started:.1f} s)", flush=True)
-    if failed:
-        print(f"{len(failed)} failed: {', '.join(failed)}")
-        sys.exit(1)
-    print("all passed")
+    tp.run_tests(TESTS, "morvi-bad-")
 
 
 if __name__ == "__main__":

@@ -451,14 +451,16 @@ TESTS = [test_first_frame_and_shade, test_clicks_and_commands, test_story_ends,
          test_close_window_during_music, test_music_starts_and_stops]
 
 
-def main():
+def run_tests(tests, prefix):
+    """Runs the tests named on the command line (all when none is) in one X server, each in a
+    scratch folder of its own; exits non-zero when any failed."""
     morvi = os.path.abspath(sys.argv[1])
-    chosen = [t for t in TESTS if len(sys.argv) < 3 or t.__name__ in sys.argv[2:]]
+    chosen = [t for t in tests if len(sys.argv) < 3 or t.__name__ in sys.argv[2:]]
     failed = []
     with xharness.XServer(1024, 768) as x:
         for test in chosen:
             started = time.monotonic()
-            with tempfile.TemporaryDirectory(prefix="morvi-e2e-") as root:
+            with tempfile.TemporaryDirectory(prefix=prefix) as root:
                 try:
                     test(x, morvi, root)
                 except AssertionError as error:
@@ -470,6 +472,10 @@ def main():
         print(f"{len(failed)} failed: {', '.join(failed)}")
         sys.exit(1)
     print("all passed")
+
+
+def main():
+    run_tests(TESTS, "morvi-e2e-")
 
 
 if __name__ == "__main__":
