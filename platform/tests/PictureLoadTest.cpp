@@ -129,6 +129,27 @@ struct TBadFile {
   const char* message;  // part of the error text besides the file name
 };
 
+// Load must fail with an error naming File and giving the reader's reason, of the kind the case
+// calls for: a file that is not there is an I/O error, one that cannot be decoded a picture error.
+template <class TLoad>
+void ExpectLoadFails(const TBadFile& c, const std::string& file, TLoad load) {
+  try {
+    load();
+    ADD_FAILURE() << c.name << " loaded";
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    EXPECT_NE(what.find(file), std::string::npos) << c.name << ": " << what;
+    EXPECT_NE(what.find(c.message), std::string::npos) << c.name << ": " << what;
+    // The reader's own reason follows the file name.
+    EXPECT_GT(what.size(), file.size() + 20) << c.name << ": " << what;
+    if (c.missing) {
+      EXPECT_NE(dynamic_cast<const platform::EInOutError*>(&e), nullptr) << c.name;
+    } else {
+      EXPECT_NE(dynamic_cast<const platform::EGraphicError*>(&e), nullptr) << c.name;
+    }
+  }
+}
+
 TEST_F(PictureLoad, BadBitmapFilesRaiseNamingTheFileAndKeepThePicture) {
   const auto good =
       fixtures::TrueColourBmp(7, 5, [](int x, int y) { return Quadrants(x, y, 7, 5); });
@@ -157,21 +178,7 @@ TEST_F(PictureLoad, BadBitmapFilesRaiseNamingTheFileAndKeepThePicture) {
   for (const TBadFile& c : cases) {
     const std::string file = folder_.File(std::string(c.name) + ".bmp");
     if (!c.missing) fixtures::WriteFile(file, c.bytes);
-    try {
-      bitmap.LoadFromFile(file);
-      ADD_FAILURE() << c.name << " loaded";
-    } catch (const std::exception& e) {
-      const std::string what = e.what();
-      EXPECT_NE(what.find(file), std::string::npos) << c.name << ": " << what;
-      EXPECT_NE(what.find(c.message), std::string::npos) << c.name << ": " << what;
-      // The reader's own reason follows the file name.
-      EXPECT_GT(what.size(), file.size() + 20) << c.name << ": " << what;
-      if (c.missing) {
-        EXPECT_NE(dynamic_cast<const platform::EInOutError*>(&e), nullptr) << c.name;
-      } else {
-        EXPECT_NE(dynamic_cast<const platform::EGraphicError*>(&e), nullptr) << c.name;
-      }
-    }
+    ExpectLoadFails(c, file, [&] { bitmap.LoadFromFile(file); });
     EXPECT_EQ(bitmap.Width(), 7) << c.name;
     EXPECT_EQ(bitmap.Height(), 5) << c.name;
     EXPECT_EQ(bitmap.ScanLine(0), before) << c.name;
@@ -267,15 +274,7 @@ TEST_F(PictureLoad, BadJpegFilesRaiseWithLibjpegsMessageAndKeepThePicture) {
   for (const TBadFile& c : cases) {
     const std::string file = folder_.File(std::string(c.name) + ".jpg");
     if (!c.missing) fixtures::WriteFile(file, c.bytes);
-    try {
-      image.LoadFromFile(file);
-      ADD_FAILURE() << c.name << " loaded";
-    } catch (const std::exception& e) {
-      const std::string what = e.what();
-      EXPECT_NE(what.find(file), std::string::npos) << c.name << ": " << what;
-      EXPECT_NE(what.find(c.message), std::string::npos) << c.name << ": " << what;
-      EXPECT_GT(what.size(), file.size() + 20) << c.name << ": " << what;
-    }
+    ExpectLoadFails(c, file, [&] { image.LoadFromFile(file); });
     EXPECT_EQ(image.Width(), 32) << c.name;
     EXPECT_BGR_NEAR(PixelAt(image, 28, 12), 30, 160, 250, 3, c.name);
   }
