@@ -142,9 +142,9 @@ inline std::vector<uint8_t> HighColourBmp(int width, int height, const TPixelFun
     const std::size_t start = out.size();
     for (int x = 0; x < width; ++x) {
       const TRgb c = pixel(x, y);
-      const uint32_t value = rgb565 ? (c.Red >> 3) << 11 | (c.Green >> 2) << 5 | c.Blue >> 3
-                                    : (c.Red >> 3) << 10 | (c.Green >> 3) << 5 | c.Blue >> 3;
-      detail::Put16(out, value);
+      const int value = rgb565 ? (c.Red >> 3) << 11 | (c.Green >> 2) << 5 | c.Blue >> 3
+                               : (c.Red >> 3) << 10 | (c.Green >> 3) << 5 | c.Blue >> 3;
+      detail::Put16(out, static_cast<uint32_t>(value));
     }
     out.resize(start + pitch, 0);
   }
