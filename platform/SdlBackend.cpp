@@ -1,12 +1,15 @@
 #include "platform/SdlBackend.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <poll.h>
 
 #include <strings.h>
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <deque>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -81,12 +84,14 @@ class TSdlBackend : public TBackend {
   int ScaleOf(uint32_t windowId) const;
   static SDL_Rect ScreenBounds();
   void PauseIdleBeep();
+  int XConnection();
 
   int windowScale_ = 1;
   uint32_t postedEvent_ = 0;
   std::deque<TMessage> posted_;  // messages posted and not yet taken, oldest first
   bool haveWaited_ = false;      // an event taken by WaitMessage, to be handed out next
   SDL_Event waited_{};
+  std::optional<int> xConnection_;  // the X server's socket (-1: not X11), once a window tells
   std::unordered_map<uint32_t, TSdlWindow*> windows_;
   bool audioTried_ = false;
   bool audioStarted_ = false;
@@ -378,13 +383,36 @@ bool TSdlBackend::PeekMessage(TMessage& message) {
 
 void TSdlBackend::WaitMessage(uint64_t timeoutMs) {
   if (haveWaited_) return;
-  int got = 0;
-  if (timeoutMs == INFINITE) {
-    got = SDL_WaitEvent(&waited_);
-  } else {
-    got = SDL_WaitEventTimeout(&waited_, static_cast<int>(std::min<uint64_t>(timeoutMs, INT_MAX)));
+  const int timeout =
+      timeoutMs == INFINITE ? -1 : static_cast<int>(std::min<uint64_t>(timeoutMs, INT_MAX));
+  // On X11, SDL's own wait sends itself a wake-up event over a second connection whenever the
+  // events it reads add to its queue, addressed to one of our windows. When that window is
+  // destroyed straight after (the story's end), the server may handle the destruction first and
+  // answer the wake-up with BadWindow, which Xlib's default handler turns into exit status 1.
+  // Every post comes from this thread, so nothing needs that wake-up: waiting on the X socket
+  // ourselves sees the same input without it.
+  const int connection = XConnection();
+  if (connection < 0) {
+    haveWaited_ =
+        (timeout < 0 ? SDL_WaitEvent(&waited_) : SDL_WaitEventTimeout(&waited_, timeout)) != 0;
+    return;
   }
-  haveWaited_ = got != 0;
+  SDL_PumpEvents();  // also flushes what is drawn, so the server shows it while we wait
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || !posted_.empty()) return;
+  pollfd socket{connection, POLLIN, 0};
+  // A signal (Ctrl+C) ends the wait early; the next pump turns it into a quit request.
+  poll(&socket, 1, timeout);
+}
+
+int TSdlBackend::XConnection() {
+  if (xConnection_) return *xConnection_;
+  if (windows_.empty()) return -1;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  const bool x11 = SDL_GetWindowWMInfo(windows_.begin()->second->Handle(), &info) == SDL_TRUE &&
+                   info.subsystem == SDL_SYSWM_X11;
+  xConnection_ = x11 ? ConnectionNumber(info.info.x11.display) : -1;
+  return *xConnection_;
 }
 
 void TSdlBackend::PostMessage(const TMessage& message) {
