@@ -400,7 +400,8 @@ void TSdlBackend::WaitMessage(uint64_t timeoutMs) {
   SDL_PumpEvents();  // also flushes what is drawn, so the server shows it while we wait
   if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || !posted_.empty()) return;
   pollfd socket{connection, POLLIN, 0};
-  // A signal (Ctrl+C) ends the wait early; the next pump turns it into a quit request.
+  // SDL turns Ctrl+C into a quit request at the next pump: at once when the signal interrupts
+  // this wait, else when the wait times out, as with SDL's own wait.
   poll(&socket, 1, timeout);
 }
 
