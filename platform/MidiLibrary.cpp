@@ -295,7 +295,13 @@ class TMidiState {
     auto* self = static_cast<TMidiState*>(userdata);
     auto* out = reinterpret_cast<float*>(stream);
     const int frames = len / static_cast<int>(2 * sizeof(float));
-    fluid_synth_write_float(self->synth_.get(), frames, out, 0, 2, out, 1, 2);
+    // With no piece (none yet, or stopped: notes and effects already cut) the synthesizer would
+    // only compute silence, which costs as much as music; a story without music pays nothing.
+    if (self->player_) {
+      fluid_synth_write_float(self->synth_.get(), frames, out, 0, 2, out, 1, 2);
+    } else {
+      std::fill_n(out, 2 * frames, 0.0f);
+    }
     Counters.framesRendered += static_cast<uint64_t>(frames);
     Counters.callbackNanoseconds +=
         static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(

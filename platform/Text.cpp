@@ -69,6 +69,40 @@ bool AcquireTtf() {
   return TTF_Init() == 0;
 }
 
+// Renders as much of UTF-8 text as can show in Room pixels, blended in Color; null on failure.
+// Without a glyph of its own for U+FFFD the face shows the geta mark in its place.
+SDL_Surface* Render(TTF_Font* font, std::string utf8, int64_t room, TColor color,
+                    bool hasReplacementGlyph) {
+  if (!hasReplacementGlyph) {
+    for (std::size_t at = utf8.find(kUtf8Replacement); at != std::string::npos;
+         at = utf8.find(kUtf8Replacement, at + kGetaMark.size())) {
+      utf8.replace(at, kUtf8Replacement.size(), kGetaMark);
+    }
+  }
+
+  // Only what can show is rendered, so a line of any length costs no more than one as wide as
+  // the surface. Every character advances the pen by at least a pixel, so no more than Room
+  // characters (and one cut at the edge) can show; SDL_ttf then finds the exact count.
+  const auto cutAfter = [&utf8](int64_t characters) {
+    std::size_t at = 0;
+    for (int64_t n = 0; at < utf8.size(); ++at) {
+      if ((static_cast<unsigned char>(utf8[at]) & 0xC0) != 0x80 && n++ == characters) break;
+    }
+    utf8.resize(at);
+  };
+  cutAfter(room + 1);
+  int extent = 0;
+  int count = 0;
+  const int measureWidth = static_cast<int>(std::min<int64_t>(room, INT32_MAX));
+  if (TTF_MeasureUTF8(font, utf8.c_str(), measureWidth, &extent, &count) == 0) {
+    cutAfter(int64_t{count} + 2);
+  }
+
+  const SDL_Color fore{static_cast<Uint8>(color & 0xFF), static_cast<Uint8>(color >> 8 & 0xFF),
+                       static_cast<Uint8>(color >> 16 & 0xFF), 255};
+  return TTF_RenderUTF8_Blended(font, utf8.c_str(), fore);
+}
+
 }  // namespace
 
 const TFontFace& DefaultTextFace() {
@@ -124,6 +158,13 @@ TTextFont::TTextFont(int height, TFontStyles style) : height_(height), style_(st
   font_ = font;
 }
 
+struct TTextFont::TRendered {
+  std::string Text;  // as given to Draw
+  int64_t Room = 0;  // the pixels from the pen to the surface's right edge
+  TColor Color = 0;
+  std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> Surface{nullptr, &SDL_FreeSurface};
+};
+
 TTextFont::~TTextFont() {
   if (font_ == nullptr) return;
   TTF_CloseFont(Font(font_));
@@ -155,39 +196,16 @@ TTextFont::TArea TTextFont::Draw(TBitmap& surface, int x, int y, std::string utf
   const int64_t room = int64_t{surface.Width()} - x;
   if (room <= 0 || y >= surface.Height()) return {};
 
-  if (!hasReplacementGlyph_) {
-    for (std::size_t at = utf8.find(kUtf8Replacement); at != std::string::npos;
-         at = utf8.find(kUtf8Replacement, at + kGetaMark.size())) {
-      utf8.replace(at, kUtf8Replacement.size(), kGetaMark);
-    }
+  if (!last_ || last_->Room != room || last_->Color != color || last_->Text != utf8) {
+    auto fresh = std::make_unique<TRendered>();
+    fresh->Text = utf8;
+    fresh->Room = room;
+    fresh->Color = color;
+    fresh->Surface.reset(Render(font, std::move(utf8), room, color, hasReplacementGlyph_));
+    last_ = std::move(fresh);
   }
-
-  // Only what can show is rendered, so a line of any length costs no more than one as wide as
-  // the surface. Every character advances the pen by at least a pixel, so no more than Room
-  // characters (and one cut at the edge) can show; SDL_ttf then finds the exact count.
-  const auto cutAfter = [&utf8](int64_t characters) {
-    std::size_t at = 0;
-    for (int64_t n = 0; at < utf8.size(); ++at) {
-      if ((static_cast<unsigned char>(utf8[at]) & 0xC0) != 0x80 && n++ == characters) break;
-    }
-    utf8.resize(at);
-  };
-  cutAfter(room + 1);
-  int extent = 0;
-  int count = 0;
-  const int measureWidth = static_cast<int>(std::min<int64_t>(room, INT32_MAX));
-  if (TTF_MeasureUTF8(font, utf8.c_str(), measureWidth, &extent, &count) == 0) {
-    cutAfter(int64_t{count} + 2);
-  }
-
-  const SDL_Color fore{static_cast<Uint8>(color & 0xFF), static_cast<Uint8>(color >> 8 & 0xFF),
-                       static_cast<Uint8>(color >> 16 & 0xFF), 255};
-  SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, utf8.c_str(), fore);
+  const SDL_Surface* rendered = last_->Surface.get();
   if (rendered == nullptr) return {};
-  struct TFree {
-    SDL_Surface* s;
-    ~TFree() { SDL_FreeSurface(s); }
-  } freeRendered{rendered};
 
   // Clip the rendered block to the surface.
   const int64_t left = std::max<int64_t>(0, -int64_t{x});

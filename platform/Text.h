@@ -50,10 +50,15 @@ class TTextFont {
              const TBrush& brush) const;
 
  private:
+  struct TRendered;  // the last text rendered, with what it was rendered from
+
   int height_;
   TFontStyles style_;
   void* font_ = nullptr;  // TTF_Font, kept opaque so that no caller sees SDL_ttf
   bool hasReplacementGlyph_ = false;
+  // A story line is drawn twenty times a second and changes once a click: shaping and
+  // rasterising it again each time would be most of the cost of a frame.
+  mutable std::unique_ptr<TRendered> last_;
 };
 
 }  // namespace platform

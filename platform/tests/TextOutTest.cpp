@@ -150,6 +150,37 @@ TEST_F(TextOut, AVeryLongLineIsCutAtTheEdge) {
   EXPECT_GE(box.Left, 15);
 }
 
+TEST_F(TextOut, AFontDrawingLineAfterLineDrawsWhatAFreshOneWould) {
+  // The canvas keeps its font and the font its last rendering: each draw must still follow its
+  // own text, colour and room to the edge.
+  const struct {
+    const char* text;
+    int x;
+    platform::TColor color;
+  } steps[] = {{"AB", 0, platform::clWhite},        {"AB", 0, platform::clWhite},
+               {"AC", 0, platform::clWhite},        {"AC", 0, 0x0000FF},
+               {"WWWWWWWWWWWWWWWW", 150, 0x0000FF}, {"WWWWWWWWWWWWWWWW", 0, 0x0000FF},
+               {"\x93\xfa\x96\x7b", 40, 0x00FF00},  {"AB", 0, platform::clWhite}};
+  for (const auto& step : steps) {
+    Paint(bitmap_, 0);
+    bitmap_.Canvas().Font.Color = step.color;
+    bitmap_.Canvas().TextOut(step.x, 20, step.text);
+    platform::TBitmap fresh;
+    fresh.SetSize(bitmap_.Width(), bitmap_.Height());
+    Paint(fresh, 0);
+    fresh.Canvas().Font = {14, 0, step.color};
+    fresh.Canvas().Brush.Style = platform::TBrushStyle::bsClear;
+    fresh.Canvas().TextOut(step.x, 20, step.text);
+    ASSERT_FALSE(Changed(fresh, 0).Empty()) << step.text;
+    for (int y = 0; y < bitmap_.Height(); ++y) {
+      ASSERT_EQ(std::memcmp(bitmap_.ScanLine(y), fresh.ScanLine(y),
+                            static_cast<std::size_t>(bitmap_.Width()) * 3),
+                0)
+          << step.text << " at x " << step.x << ", row " << y;
+    }
+  }
+}
+
 TEST_F(TextOut, AnEmptyStringDrawsNothing) {
   bitmap_.Canvas().TextOut(10, 10, "");
   EXPECT_TRUE(Changed(bitmap_, 0).Empty());
