@@ -50,14 +50,16 @@ void CheckBmpHeaderSize(const std::string& fileName, std::span<const uint8_t> da
     const int64_t width = ReadLe32(data, 18);
     const int64_t height = ReadLe32(data, 22);
     CheckPictureSize(fileName, width < 0 ? -width : width, height < 0 ? -height : height);
-    // An uncompressed file must hold all its rows. Checked here because the reader allocates
-    // the whole picture before it reads a row: a hostile file of a few bytes declaring
-    // 16384 x 16384 would otherwise take a gigabyte first and only then fail.
+    // A file of rows as they are must hold all its rows. Checked here because the reader
+    // allocates the whole picture before it reads a row: a hostile file of a few bytes
+    // declaring 8192 x 4096 would otherwise take hundreds of megabytes first and only then
+    // fail. The reader takes every compression but the two run-length ones as plain rows.
     if (infoSize >= 40 && data.size() >= 34) {
       const int bits = ReadLe16(data, 28);
       const int32_t compression = ReadLe32(data, 30);
       const int64_t offset = ReadLe32(data, 10);
-      if ((compression == 0 || compression == 3) &&
+      constexpr int32_t kRle8 = 1, kRle4 = 2;
+      if (compression != kRle8 && compression != kRle4 &&
           (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32)) {
         const int64_t rowBytes = ((std::abs(width) * bits + 31) / 32) * 4;
         const int64_t need = rowBytes * std::abs(height);
@@ -111,6 +113,11 @@ void CheckPictureSize(const std::string& fileName, int64_t width, int64_t height
                         std::to_string(height) + " pixels; at most " +
                         std::to_string(MaxPictureSide) + " x " + std::to_string(MaxPictureSide) +
                         " can be shown");
+  }
+  if (width * height > MaxPicturePixels) {
+    throw EGraphicError("\"" + fileName + "\": the picture is " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels; at most " +
+                        std::to_string(MaxPicturePixels) + " pixels in all can be shown");
   }
 }
 
