@@ -52,7 +52,7 @@ void CheckBmpHeaderSize(const std::string& fileName, std::span<const uint8_t> da
     CheckPictureSize(fileName, width < 0 ? -width : width, height < 0 ? -height : height);
     // A file of rows as they are must hold all its rows. Checked here because the reader
     // allocates the whole picture before it reads a row: a hostile file of a few bytes
-    // declaring 8192 x 4096 would otherwise take hundreds of megabytes first and only then
+    // declaring 4096 x 4096 would otherwise take hundreds of megabytes first and only then
     // fail. The reader takes every compression but the two run-length ones as plain rows.
     if (infoSize >= 40 && data.size() >= 34) {
       const int bits = ReadLe16(data, 28);

@@ -14,10 +14,10 @@ namespace platform {
 // few hundred bytes can declare 60,000 x 60,000 pixels; the size is checked from the header,
 // before any pixel memory is taken.
 inline constexpr int64_t MaxPictureSide = 16384;
-// The most pixels a picture may have in all (8192 x 4096; a 24-megapixel photograph fits).
+// The most pixels a picture may have in all (4096 x 4096), some hundred times the window.
 // Run-length encoded bitmaps and JPEG files can declare a picture far larger than they are,
 // and every pixel costs memory several times over on its way to the screen.
-inline constexpr int64_t MaxPicturePixels = int64_t{1} << 25;
+inline constexpr int64_t MaxPicturePixels = int64_t{1} << 24;
 
 // A decoded picture: rows top-down, 3 bytes a pixel (blue, green, red), Pitch bytes apart.
 struct TBgrPicture {

@@ -173,17 +173,17 @@ TEST_F(PictureLoad, BadBitmapFilesRaiseNamingTheFileAndKeepThePicture) {
       {"not a bitmap", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}, false, ""},
       {"declares 60000 x 60000", huge, false, "60000 x 60000"},
       // Within the size limits, but with no pixels behind the header: refused before the
-      // reader takes the 100 MB such a picture would need.
-      {"declares 8192 x 4096 in 54 bytes", fixtures::detail::Headers(8192, 4096, 24, 0, 0, 0, 0),
+      // reader takes the 50 MB such a picture would need.
+      {"declares 4096 x 4096 in 54 bytes", fixtures::detail::Headers(4096, 4096, 24, 0, 0, 0, 0),
        false, "cut short"},
       // The reader takes a compression it does not know as plain rows.
-      {"unknown compression", fixtures::detail::Headers(8192, 4096, 8, 0x5D000000, 0, 0, 0), false,
+      {"unknown compression", fixtures::detail::Headers(4096, 4096, 8, 0x5D000000, 0, 0, 0), false,
        "cut short"},
       // Run-length coding may end the picture at once, so a few bytes make a whole picture:
       // the size in all is what bounds the memory.
       {"run-length coded 16384 x 16384 in 56 bytes", RleEndingAtOnce(16384, 16384), false,
-       "16384 x 16384 pixels; at most 33554432 pixels in all"},
-      {"run-length coded one pixel too many", RleEndingAtOnce(8193, 4096), false, "8193 x 4096"},
+       "16384 x 16384 pixels; at most 16777216 pixels in all"},
+      {"run-length coded one pixel too many", RleEndingAtOnce(4097, 4096), false, "4097 x 4096"},
   };
   platform::TBitmap bitmap;
   const std::string goodFile = folder_.File("good.bmp");
@@ -274,7 +274,7 @@ TEST_F(PictureLoad, BadJpegFilesRaiseWithLibjpegsMessageAndKeepThePicture) {
   std::vector<uint8_t> wide = good;
   fixtures::SetJpegDeclaredSize(wide, 16385, 16);
   std::vector<uint8_t> large = good;
-  fixtures::SetJpegDeclaredSize(large, 8193, 4096);
+  fixtures::SetJpegDeclaredSize(large, 4097, 4096);
   const TBadFile cases[] = {
       {"missing", {}, true, "No such file"},
       {"empty", {}, false, "Empty input file"},
@@ -283,7 +283,7 @@ TEST_F(PictureLoad, BadJpegFilesRaiseWithLibjpegsMessageAndKeepThePicture) {
       {"a bitmap named .jpg", fixtures::TrueColourBmp(2, 2, TwoBlocks), false, "Not a JPEG file"},
       {"declares 60000 x 60000", huge, false, "60000 x 60000"},
       {"one pixel too wide", wide, false, "16385 x 16"},
-      {"one row of pixels too many", large, false, "8193 x 4096 pixels; at most 33554432"},
+      {"one row of pixels too many", large, false, "4097 x 4096 pixels; at most 16777216"},
   };
   platform::TJPEGImage image;
   const std::string goodFile = folder_.File("good.jpg");
