@@ -14,7 +14,7 @@ namespace platform {
 // few hundred bytes can declare 60,000 x 60,000 pixels; the size is checked from the header,
 // before any pixel memory is taken.
 inline constexpr int64_t MaxPictureSide = 16384;
-// The most pixels a picture may have in all (4096 x 4096), some hundred times the window.
+// The most pixels a picture may have in all (4096 x 4096), nearly 200 times the window.
 // Run-length encoded bitmaps and JPEG files can declare a picture far larger than they are,
 // and every pixel costs memory several times over on its way to the screen.
 inline constexpr int64_t MaxPicturePixels = int64_t{1} << 24;
