@@ -173,15 +173,22 @@ def test_music_that_cannot_sound(x, morvi, root):
         check(not tp.error_boxes(x), f"{name}: a message box is open")
 
 
+def click_to_the_end(x, morvi, folder, shown, **env):
+    """Clicks through the lines Shown, then presses three times in a row: the first ends the
+    story, the others are still queued. Returns the exit status and what came on stderr."""
+    with Run(x, morvi, folder, **env) as player:
+        window = player.window()
+        for number, line in enumerate(shown, 1):
+            player.program.expect(line)
+            if number < len(shown):
+                player.click(window)
+        x.click(window, 160, 120, repeat=3, delay_ms=10)
+        return player.status(timeout=5), player.stderr()
+
+
 def test_clicks_queued_after_the_end(x, morvi, root):
     folder = story(root, ["one", "#end", ""])
-    with Run(x, morvi, folder) as player:
-        window = player.window()
-        player.program.expect("one")
-        # Three presses in a row: the first ends the story, the others are still queued.
-        x.click(window, 160, 120, repeat=3, delay_ms=10)
-        status = player.status(timeout=5)
-        err = player.stderr()
+    status, err = click_to_the_end(x, morvi, folder, ["one"])
     check(status == 0, f"exit status {status}, not 0")
     check("morvi:" not in err, f"unexpected report: {err!r}")
 
@@ -193,14 +200,7 @@ def test_events_sent_to_a_destroyed_window(x, morvi, root):
     shim = os.environ.get("MORVI_GONE_WINDOW")
     check(shim and os.path.exists(shim), f"MORVI_GONE_WINDOW is not the built shim: {shim!r}")
     folder = story(root, ["one", "two", "#end", ""])
-    with Run(x, morvi, folder, LD_PRELOAD=shim) as player:
-        window = player.window()
-        player.program.expect("one")
-        player.click(window)
-        player.program.expect("two")
-        x.click(window, 160, 120, repeat=3, delay_ms=10)
-        status = player.status(timeout=5)
-        err = player.stderr()
+    status, err = click_to_the_end(x, morvi, folder, ["one", "two"], LD_PRELOAD=shim)
     check(status == 0, f"exit status {status}, not 0; stderr: {err!r}")
     check("X Error" not in err, f"an X error: {err!r}")
 
