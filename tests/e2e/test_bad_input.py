@@ -62,18 +62,20 @@ class Run:
                              f"stderr: {self.stderr()!r}; the X server answers: {server!r}")
 
     def status(self, timeout=10.0):
-        try:
-            return self.program.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"the player was still running {timeout} s later") from None
+        return self.program.status(timeout)
 
     def stderr(self):
-        time.sleep(0.2)  # let the reader thread catch up with a process that has just ended
-        return "\n".join(self.program.stderr)
+        return self.program.stderr_text()
 
     def click(self, window):
         self.x.click(window, 160, 120)
         time.sleep(tp.GESTURE_GAP)
+
+    def click_through(self, window, lines):
+        """Waits for each of Lines on stdout in turn and clicks once it is shown."""
+        for line in lines:
+            self.program.expect(line)
+            self.click(window)
 
 
 def story(root, lines, pieces=()):
@@ -119,11 +121,7 @@ def test_no_japanese_font(x, morvi, root):
                 f"<cachedir>{root}/fontcache</cachedir>\n</fontconfig>\n")
     folder = story(os.path.join(root, "s"), ["一行目", "二行目", "#end", ""])
     with Run(x, morvi, folder, FONTCONFIG_FILE=config) as player:
-        window = player.window()
-        player.program.expect("一行目")
-        player.click(window)
-        player.program.expect("二行目")
-        player.click(window)
+        player.click_through(player.window(), ["一行目", "二行目"])
         status = player.status()
         err = player.stderr()
     check(status == 0, f"exit status {status}, not 0")
@@ -161,10 +159,7 @@ def test_music_that_cannot_sound(x, morvi, root):
                 window = player.window()
             except AssertionError as error:
                 raise AssertionError(f"{name}: {error}") from None
-            player.program.expect("one")
-            player.click(window)
-            player.program.expect("two")
-            player.click(window)
+            player.click_through(window, ["one", "two"])
             status = player.status()
             err = player.stderr()
         check(status == 0, f"{name}: exit status {status}, not 0; stderr: {err!r}")
@@ -178,10 +173,8 @@ def click_to_the_end(x, morvi, folder, shown, **env):
     story, the others are still queued. Returns the exit status and what came on stderr."""
     with Run(x, morvi, folder, **env) as player:
         window = player.window()
-        for number, line in enumerate(shown, 1):
-            player.program.expect(line)
-            if number < len(shown):
-                player.click(window)
+        player.click_through(window, shown[:-1])
+        player.program.expect(shown[-1])
         x.click(window, 160, 120, repeat=3, delay_ms=10)
         return player.status(timeout=5), player.stderr()
 

@@ -83,14 +83,11 @@ class Player:
             raise AssertionError(f"{error}; {self.state()}") from None
 
     def exit_status(self, timeout):
-        try:
-            return self.program.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(f"the player was still running {timeout} s later") from None
+        return self.program.status(timeout)
 
     def report(self):
-        time.sleep(0.2)  # let the stderr reader catch up with a process that has just ended
-        return "\n".join(line for line in self.program.stderr if line.startswith("morvi:"))
+        return "\n".join(line for line in self.program.stderr_text().splitlines()
+                         if line.startswith("morvi:"))
 
 
 class MapWatch:

@@ -236,6 +236,18 @@ class Program:
     def wait(self, timeout=10.0):
         return self.process.wait(timeout=timeout)
 
+    def status(self, timeout=10.0):
+        """The exit status; a program still running Timeout seconds later fails the test."""
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the program was still running {timeout} s later") from None
+
+    def stderr_text(self):
+        """All the program wrote on stderr, once the reader has caught up with its end."""
+        time.sleep(0.2)
+        return "\n".join(self.stderr)
+
     def kill(self):
         if self.process.poll() is None:
             self.process.kill()
